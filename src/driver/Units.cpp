@@ -1,0 +1,65 @@
+#include "driver/Units.h"
+
+#include <cstdio>
+#include <iterator>
+
+#include "driver/DriverSettings.h"
+#include "rtl/Encoding.h"
+
+namespace tolvane {
+
+namespace {
+
+struct Unit {
+    const char* Name;
+    void (*Initialize)();
+    void (*Finalize)();
+};
+
+// Units whose services are not built yet keep their place with no work.
+void Nothing() {}
+
+void FinalizeCipherMainFrm() { DriverSettings.DBDelimiter.clear(); }
+
+const Unit kUnits[] = {
+    {"SafeIniFiles", Nothing, Nothing},    // IniFormatSettings
+    {"tools", Nothing, Nothing},
+    {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
+    {"ProgressViewer", Nothing, Nothing},  // window registry and window class
+    {"ZAVLogger", Nothing, Nothing},       // level tags, ErrorsWriter, LogFormatSettings
+    {"LoadDataFrm", Nothing, Nothing},     // LoadedRecords, DriverLog, application title
+    {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
+};
+
+size_t started = 0;
+std::unique_ptr<Exception> failure;
+
+}  // namespace
+
+void StartUnits() {
+    for (; started < std::size(kUnits); ++started) {
+        try {
+            kUnits[started].Initialize();
+        } catch (const Exception& e) {
+            failure = e.CloneWithMessage(e.Message());
+            std::fprintf(stderr, "Tolvane: start-up of unit %s failed: %s\n", kUnits[started].Name,
+                         Cp1251ToUtf8(e.Message()).c_str());
+            return;
+        }
+    }
+}
+
+void StopUnits() {
+    while (started > 0) {
+        --started;
+        try {
+            kUnits[started].Finalize();
+        } catch (...) {
+            // Shut-down goes on: the host is unloading us.
+        }
+    }
+}
+
+const Exception* StartupFailure() { return failure.get(); }
+
+}  // namespace tolvane
