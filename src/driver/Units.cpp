@@ -4,7 +4,9 @@
 #include <iterator>
 
 #include "driver/DriverSettings.h"
+#include "exchange/LoadDataUnit.h"
 #include "rtl/Encoding.h"
+#include "ui/Backends.h"
 
 namespace tolvane {
 
@@ -27,7 +29,7 @@ const Unit kUnits[] = {
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
     {"ZAVLogger", Nothing, Nothing},       // level tags, ErrorsWriter, LogFormatSettings
-    {"LoadDataFrm", Nothing, Nothing},     // LoadedRecords, DriverLog, application title
+    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // + DriverLog, application title
     {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
 };
 
@@ -37,6 +39,7 @@ std::unique_ptr<Exception> failure;
 }  // namespace
 
 void StartUnits() {
+    if (!ui::Installed()) ui::Install(ui::SelectUserInterface());
     for (; started < std::size(kUnits); ++started) {
         try {
             kUnits[started].Initialize();
@@ -58,6 +61,7 @@ void StopUnits() {
             // Shut-down goes on: the host is unloading us.
         }
     }
+    ui::Install(nullptr);
 }
 
 const Exception* StartupFailure() { return failure.get(); }
