@@ -15,5 +15,5 @@ function(tolvane_add_test name)
     tolvane_system_target(${name})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}" ENVIRONMENT "TOLVANE_BIN=${CMAKE_BINARY_DIR}/bin;TZ=Europe/Moscow")
+    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300 ENVIRONMENT "TOLVANE_BIN=${CMAKE_BINARY_DIR}/bin;TZ=Europe/Moscow")
 endfunction()

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "FakeDriver.h"
 #include "ScriptedUi.h"
 #include "TestSupport.h"
 #include "exchange/Exchange.h"
@@ -17,64 +18,21 @@
 
 using namespace tolvane;
 using test::Action;
+using test::FakeClass;
+using test::FakeTerminal;
 
 namespace {
-
-// What the fake terminal holds and how it behaves; one per test.
-struct FakeTerminal {
-    std::vector<std::string> document;  // key=quantity lines the driver delivers
-    bool failCreate = false;
-    std::string deleteError;
-    std::string writeError;
-    int deletes = 0, reads = 0, writes = 0, destroyed = 0;
-    int writtenRecordCount = -1;
-};
-FakeTerminal* terminal = nullptr;
-
-class FakeDriver : public TBaseTolvane {
-public:
-    FakeDriver(int32_t port, int32_t baud, bool cradle, TStringList& lines, const std::string& delimiter)
-        : TBaseTolvane(port, baud, cradle, lines, delimiter) {
-        AddMessage("fake terminal connected");
-        if (terminal->failCreate) throw Exception("Нет ответа от терминала");
-    }
-    ~FakeDriver() override { ++terminal->destroyed; }
-
-protected:
-    int32_t DoReadDocument(int32_t, TStringList& records) override {
-        ++terminal->reads;
-        records.Clear();
-        for (const auto& line : terminal->document) records.Add(line);
-        FireProgress(0, int32_t(terminal->document.size()), int32_t(terminal->document.size()));
-        return records.Count();
-    }
-    void DoDeleteDocument(int32_t, std::string& errorText) override {
-        ++terminal->deletes;
-        errorText = terminal->deleteError;
-    }
-    void DoWriteDatabase(int32_t, const std::string&, int32_t count, std::string& errorText) override {
-        ++terminal->writes;
-        terminal->writtenRecordCount = count;
-        errorText = terminal->writeError;
-    }
-};
-
-std::unique_ptr<TBaseTolvane> CreateFake(int32_t port, int32_t baud, bool cradle, TStringList& lines,
-                                         const std::string& delimiter) {
-    return std::make_unique<FakeDriver>(port, baud, cradle, lines, delimiter);
-}
-TBaseTolvaneClass FakeClass(int32_t) { return CreateFake; }
 
 class Exchange : public ::testing::Test {
 protected:
     void SetUp() override {
-        terminal = &fake;
+        test::terminal = &fake;
         InitializeLoadDataFrmUnit();
         settings.ComPort = 1;
     }
     void TearDown() override {
         FinalizeLoadDataFrmUnit();
-        terminal = nullptr;
+        test::terminal = nullptr;
     }
 
     OleVariant Load() {
