@@ -1,4 +1,5 @@
 #include "exchange/BaseTolvane.h"
+#include "exchange/CipherCitySoftPDT.h"
 #include "rtl/Exception.h"
 
 namespace tolvane {
@@ -9,12 +10,8 @@ std::unique_ptr<TBaseTolvane> CreateScanCode(int32_t, int32_t, bool, TStringList
     throw ENotBuilt("Драйвер ТСД с прошивкой SCANCODE ещё не реализован в этой сборке");
 }
 
-std::unique_ptr<TBaseTolvane> CreateScanSity(int32_t, int32_t, bool, TStringList&, const std::string&) {
-    throw ENotBuilt("Драйвер ТСД с прошивкой SCANSITY ещё не реализован в этой сборке");
-}
-
 }  // namespace
 
-TBaseTolvaneClass DriverClassFor(int32_t programType) { return programType == 0 ? CreateScanCode : CreateScanSity; }
+TBaseTolvaneClass DriverClassFor(int32_t programType) { return programType == 0 ? CreateScanCode : TCipherCitySoftPDT::Create; }
 
 }  // namespace tolvane
