@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "driver/DriverSettings.h"
+#include "exchange/LoadDataUnit.h"
 #include "rtl/Encoding.h"
 
 namespace tolvane {
@@ -26,8 +27,8 @@ const Unit kUnits[] = {
     {"tools", Nothing, Nothing},
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
-    {"ZAVLogger", Nothing, Nothing},       // level tags, ErrorsWriter, LogFormatSettings
-    {"LoadDataFrm", Nothing, Nothing},     // LoadedRecords, DriverLog, application title
+    {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},
+    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // LoadedRecords, application title to come
     {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
 };
 
