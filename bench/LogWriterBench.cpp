@@ -79,7 +79,8 @@ double Run(int processes, const std::function<void(int)>& body) {
 
 int main(int argc, char** argv) {
     const int lines = argc > 1 ? std::atoi(argv[1]) : 20000;
-    std::string folder = argc > 2 ? argv[2] : (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
+    std::string folder =
+        argc > 2 ? argv[2] : (std::filesystem::temp_directory_path() / "tolvane-bench-XXXXXX").string();
     if (argc <= 2 && !mkdtemp(folder.data())) return 1;
     std::filesystem::create_directories(folder);
     setenv("TMPDIR", folder.c_str(), 1);  // the errors log, too

@@ -27,8 +27,8 @@ const Unit kUnits[] = {
     {"tools", Nothing, Nothing},
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
-    {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},
-    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // LoadedRecords, application title to come
+    {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},      // ErrorsWriter, LogFormatSettings
+    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // DriverLog; LoadedRecords, title to come
     {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
 };
 

@@ -11,7 +11,8 @@
 namespace tolvane::platform {
 
 using WindowHandle = uintptr_t;
-using PostMessageHandler = std::function<bool(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)>;
+using PostMessageHandler =
+    std::function<bool(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam)>;
 
 // Installs the delivery function and returns the one it replaces; an empty
 // function removes it. The handler may be called from any thread.

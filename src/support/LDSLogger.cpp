@@ -22,7 +22,8 @@ constinit TLDSLogger* ErrorsWriter = nullptr;
 
 namespace {
 
-constexpr const char* kLevelTags[] = {"", " [инф]", " [ошиб]", " [сбой]", " [вним]", " [событ]", " [отлад]", " [другое]"};
+constexpr const char* kLevelTags[] = {"",        " [инф]",   " [ошиб]",  " [сбой]",
+                                      " [вним]", " [событ]", " [отлад]", " [другое]"};
 constexpr char kLevelChars[] = "-+?!#$%@";
 constexpr int kLevelCount = 8;
 
@@ -46,12 +47,9 @@ char LevelChar(int level) { return level >= 0 && level < kLevelCount ? kLevelCha
 
 std::string MutexNameFor(const std::string& path) {
     std::string name = AnsiLowerCase(path);
-    for (char& c : name) {
-        switch (c) {
-            case '"': case '*': case '/': case ':': case '<': case '>': case '?': case '\\': case '|': c = '_'; break;
-            default: break;
-        }
-    }
+    constexpr std::string_view kNotInNames = "\"*/:<>?\\|";
+    for (char& c : name)
+        if (kNotInNames.find(c) != std::string_view::npos) c = '_';
     return name;
 }
 
@@ -64,9 +62,7 @@ TFormatSettings& LogFormatSettings() {
     return settings;
 }
 
-TLDSLogger::TLDSLogger(const std::string& fileName) : useGlobalMutex_(DefaultUseGlobalMutex) {
-    SetFileName(fileName);
-}
+TLDSLogger::TLDSLogger(const std::string& fileName) : useGlobalMutex_(DefaultUseGlobalMutex) { SetFileName(fileName); }
 
 TLDSLogger::~TLDSLogger() { SetUseGlobalMutex(false); }
 
@@ -89,7 +85,8 @@ std::string TLDSLogger::BuildLine(const std::string& text, TLogLevel level, TDat
 std::string TLDSLogger::BuildLineLocked(const std::string& text, TLogLevel level, TDateTime at) const {
     std::string message = Trim(text);
     if (message.empty()) return {};
-    std::string line = FormatDateTime(DateTimeFormat, at, UseLocaleFormats ? SystemFormatSettings() : LogFormatSettings());
+    std::string line =
+        FormatDateTime(DateTimeFormat, at, UseLocaleFormats ? SystemFormatSettings() : LogFormatSettings());
     if (ShowLevelChar) line = std::string(1, LevelChar(level)) + " " + line;
     if (ShowLevelTag) line += LevelTag(level);
     if (!tag_.empty()) line += " " + tag_;
@@ -123,7 +120,8 @@ void TLDSLogger::Write(const std::string& text, TLogLevel level) {
             if (!failureClass.empty()) {
                 if (!IsErrorsWriter && ErrorsWriter && ErrorsWriter != this) {
                     ErrorsWriter->WriteFmt(kWriteFailureReport,
-                                           {stage, fileName_, opened ? line : Trim(text), failure, failureClass}, lvPlain);
+                                           {stage, fileName_, opened ? line : Trim(text), failure, failureClass},
+                                           lvPlain);
                 }
                 line += kWriteFailureMark;
             }
@@ -153,12 +151,15 @@ void TLDSLogger::AppendLine(const std::string& line, std::string& stage, bool& o
 
     std::string bytes = line + "\r\n";
     if (!file->Seek(0, SEEK_END) || !file->Write(bytes.data(), bytes.size()))
-        throw EInOutError(Format("Cannot write the log file: %s", {platform::SysErrorMessage(platform::GetLastError())}));
+        throw EInOutError(
+            Format("Cannot write the log file: %s", {platform::SysErrorMessage(platform::GetLastError())}));
     stage += ";ProcessFile...";
 
     int64_t size = file->Size();
-    if (MaxFileSize > 0 && size > MaxFileSize + MaxFileSize / 3) TrimBySize(file);
-    else TrimByAge(file);
+    if (MaxFileSize > 0 && size > MaxFileSize + MaxFileSize / 3)
+        TrimBySize(file);
+    else
+        TrimByAge(file);
     // The file closes here, also when a step above raised.
 }
 
@@ -179,7 +180,8 @@ void TLDSLogger::TrimByAge(std::unique_ptr<platform::File>& file) {
     if (RetentionDays <= 0) return;
     TDateTime now = Now();
     // A clock set back also allows a check.
-    if (lastRetentionCheck_ != 0 && now >= lastRetentionCheck_ && now - lastRetentionCheck_ < RetentionCheckIntervalDays)
+    if (lastRetentionCheck_ != 0 && now >= lastRetentionCheck_ &&
+        now - lastRetentionCheck_ < RetentionCheckIntervalDays)
         return;
     lastRetentionCheck_ = now;
     if (file->Size() <= RetentionBlockSize) return;

@@ -82,15 +82,15 @@ public:
     // Settings read by Write. Set them before the writer is shared between
     // threads; Tag, FileName and UseGlobalMutex have their own setters.
     int64_t MaxFileSize = 1048576;  // <= 0: no size trimming
-    bool TrimInPlace = true;         // cut the file in place, else rotate to backups
+    bool TrimInPlace = true;        // cut the file in place, else rotate to backups
     bool WritingEnabled = true;
     bool ShowThreadId = false;
     bool ShowProcessId = false;
     std::string DateTimeFormat = "dd/mm/yyyy hh:nn:ss.zzz";
     bool ShowLevelChar = false;
     bool ShowLevelTag = true;
-    int32_t MaxBackups = 10;        // backups kept before a rotation; <= 0 keeps all
-    bool IsErrorsWriter = false;    // does not report its own failures
+    int32_t MaxBackups = 10;      // backups kept before a rotation; <= 0 keeps all
+    bool IsErrorsWriter = false;  // does not report its own failures
     TLogLevels Levels = AllLogLevels;
     platform::WindowHandle NotifyWindow = 0;  // 0: no recent lines, no posts
     uint32_t NotifyMessage = 1345;
@@ -121,9 +121,9 @@ private:
 
 // Module-wide values of the log writer.
 inline constexpr double RetentionCheckIntervalDays = 60.0 / 86400;  // least time between two age trims
-extern bool DefaultUseGlobalMutex;  // copied into every new writer; true
-extern bool RaiseOnMutexFailure;    // false: a writer without a mutex says nothing
-extern bool UseLocaleFormats;       // false: time stamps use LogFormatSettings
+extern bool DefaultUseGlobalMutex;                                  // copied into every new writer; true
+extern bool RaiseOnMutexFailure;                                    // false: a writer without a mutex says nothing
+extern bool UseLocaleFormats;                                       // false: time stamps use LogFormatSettings
 // Fixed date and time settings of the time stamps.
 TFormatSettings& LogFormatSettings();
 // Records the failures of every other writer; created by the unit's start-up.

@@ -98,7 +98,10 @@ std::optional<TDateTime> ParseStampAt(std::string_view line, std::string_view fo
         }
         std::optional<int> v = 0;
         switch (l) {
-            case 'd': v = ReadNumber(line, at, run >= 2 ? 2 : 0); date.Day = v.value_or(0); break;
+            case 'd':
+                v = ReadNumber(line, at, run >= 2 ? 2 : 0);
+                date.Day = v.value_or(0);
+                break;
             case 'y':
                 v = ReadNumber(line, at, run >= 3 ? 4 : 2);
                 date.Year = run >= 3 ? v.value_or(0) : 2000 + v.value_or(0);
@@ -107,17 +110,37 @@ std::optional<TDateTime> ParseStampAt(std::string_view line, std::string_view fo
                 v = ReadNumber(line, at, run >= 2 ? 2 : 0);
                 (afterHour ? time.Minute : date.Month) = v.value_or(0);
                 break;
-            case 'h': v = ReadNumber(line, at, run >= 2 ? 2 : 0); time.Hour = v.value_or(0); break;
-            case 'n': v = ReadNumber(line, at, run >= 2 ? 2 : 0); time.Minute = v.value_or(0); break;
-            case 's': v = ReadNumber(line, at, run >= 2 ? 2 : 0); time.Second = v.value_or(0); break;
-            case 'z': v = ReadNumber(line, at, run >= 3 ? 3 : 0); time.Millisecond = v.value_or(0); break;
-            case '/': if (!literal(std::string(run, fs.DateSeparator))) return std::nullopt; break;
-            case ':': if (!literal(std::string(run, fs.TimeSeparator))) return std::nullopt; break;
-            default: if (!literal(format.substr(i, run))) return std::nullopt; break;
+            case 'h':
+                v = ReadNumber(line, at, run >= 2 ? 2 : 0);
+                time.Hour = v.value_or(0);
+                break;
+            case 'n':
+                v = ReadNumber(line, at, run >= 2 ? 2 : 0);
+                time.Minute = v.value_or(0);
+                break;
+            case 's':
+                v = ReadNumber(line, at, run >= 2 ? 2 : 0);
+                time.Second = v.value_or(0);
+                break;
+            case 'z':
+                v = ReadNumber(line, at, run >= 3 ? 3 : 0);
+                time.Millisecond = v.value_or(0);
+                break;
+            case '/':
+                if (!literal(std::string(run, fs.DateSeparator))) return std::nullopt;
+                break;
+            case ':':
+                if (!literal(std::string(run, fs.TimeSeparator))) return std::nullopt;
+                break;
+            default:
+                if (!literal(format.substr(i, run))) return std::nullopt;
+                break;
         }
         if (!v) return std::nullopt;
-        if (l == 'h') afterHour = true;
-        else if (l != ':' && l != ' ') afterHour = false;
+        if (l == 'h')
+            afterHour = true;
+        else if (l != ':' && l != ' ')
+            afterHour = false;
         i += run;
     }
     auto d = TryEncodeDate(date.Year, date.Month, date.Day);
@@ -177,7 +200,8 @@ int64_t FindLineStart(File& file, int64_t cut) {
 void CutFileHead(File& file, int64_t cut, const std::string& tempPath) {
     using namespace platform;
     auto temp = File::Open(tempPath, AccessReadWrite, ShareNone, Disposition::CreateAlways);
-    if (!temp) throw EFCreateError(Format("Cannot create file \"%s\". %s", {tempPath, SysErrorMessage(GetLastError())}));
+    if (!temp)
+        throw EFCreateError(Format("Cannot create file \"%s\". %s", {tempPath, SysErrorMessage(GetLastError())}));
     try {
         int64_t size = file.Size();
         const std::string tempName = OnFile("file", tempPath);
@@ -216,7 +240,8 @@ void RotateFiles(const std::string& fileName, int maxBackups) {
     std::vector<TLogBackup> backups = ListBackups(fileName);
     if (maxBackups > 0) {
         while (backups.size() > size_t(maxBackups)) {
-            if (!platform::DeleteFile(backups.back().Path)) RaiseIoError(OnFile("Cannot delete file", backups.back().Path));
+            if (!platform::DeleteFile(backups.back().Path))
+                RaiseIoError(OnFile("Cannot delete file", backups.back().Path));
             backups.pop_back();
         }
     }
@@ -236,8 +261,8 @@ std::optional<TDateTime> ParseLogStamp(std::string_view line, std::string_view d
     return std::nullopt;
 }
 
-std::optional<int64_t> FindAgeCut(File& file, std::string_view dateTimeFormat, const TFormatSettings& fs,
-                                  TDateTime now, double retentionDays) {
+std::optional<int64_t> FindAgeCut(File& file, std::string_view dateTimeFormat, const TFormatSettings& fs, TDateTime now,
+                                  double retentionDays) {
     if (!file.Seek(0, SEEK_SET)) RaiseIoError("Cannot seek in the log file");
     std::string block(size_t(RetentionBlockSize), '\0');
     std::string head;  // the first bytes of the line being read
@@ -251,7 +276,8 @@ std::optional<int64_t> FindAgeCut(File& file, std::string_view dateTimeFormat, c
         double age = now - *stamp;
         if (first && age < retentionDays * 4 / 3) return true;
         first = false;
-        if (age >= retentionDays) olderSeen = true;
+        if (age >= retentionDays)
+            olderSeen = true;
         else if (olderSeen) {
             cut = lineStart;
             return true;

@@ -1,7 +1,6 @@
 // The log writer between real processes: many writers trimming one file,
 // and a file held open exclusively by another program.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -31,8 +30,10 @@ protected:
         setenv("TMPDIR", prefix_.Path().c_str(), 1);
     }
     void TearDown() override {
-        if (oldTmp_.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", oldTmp_.c_str(), 1);
+        if (oldTmp_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", oldTmp_.c_str(), 1);
     }
     std::string ErrorsLog() const { return ReadFile(prefix_.Path() + "/ZAVLoggerErrorsWriter.log"); }
     std::string NativeLog() const { return prefix_.DriveC("TORV/LogFiles/PDT.log"); }
@@ -54,7 +55,9 @@ std::vector<std::string> SplitLines(const std::string& content) {
 
 // Lines of different lengths whose body names its writer and number, so a
 // torn or mixed line shows.
-std::string Body(int process, int line) { return std::string(size_t(10 + (line * 7 + process) % 60), char('a' + process)); }
+std::string Body(int process, int line) {
+    return std::string(size_t(10 + (line * 7 + process) % 60), char('a' + process));
+}
 
 TEST_F(LogProcesses, FourWritersTrimmingManyTimesLeaveOnlyWholeLines) {
     const int kProcesses = 4, kLines = 5000;
@@ -137,8 +140,8 @@ TEST_F(LogProcesses, FileHeldExclusivelyCostsOneLineAndOneReport) {
     FinalizeZAVLoggerUnit();
     for (int fd : {held[0], held[1], written[0], written[1]}) close(fd);
 
-    EXPECT_TRUE(std::regex_match(ReadFile(NativeLog()),
-                                 std::regex("before\r\n" + kStampPattern + " \\[инф\\] \\[Cipher\\] after release\r\n")));
+    EXPECT_TRUE(std::regex_match(
+        ReadFile(NativeLog()), std::regex("before\r\n" + kStampPattern + " \\[инф\\] \\[Cipher\\] after release\r\n")));
     const auto reports = SplitLines(ErrorsLog());
     ASSERT_EQ(reports.size(), 1u);
     const std::string expected = " Ошибка при попытке записи (fmOpenReadWrite) в лог \"" + kLogPath +

@@ -40,8 +40,10 @@ protected:
     }
     void TearDown() override {
         FinalizeZAVLoggerUnit();
-        if (oldTmp_.empty()) unsetenv("TMPDIR");
-        else setenv("TMPDIR", oldTmp_.c_str(), 1);
+        if (oldTmp_.empty())
+            unsetenv("TMPDIR");
+        else
+            setenv("TMPDIR", oldTmp_.c_str(), 1);
     }
     std::string ErrorsLog() const { return ReadFile(prefix_.Path() + "/ZAVLoggerErrorsWriter.log"); }
     std::string NativeLog() const { return prefix_.DriveC("TORV/LogFiles/PDT.log"); }
@@ -86,10 +88,16 @@ TEST(LogLine, ComposesStampLevelTagIdsAndTrimmedText) {
         {"no level tag", [](TLDSLogger& l) { l.ShowLevelTag = false; }, "x", lvError, "09.12.2010 14:03:07.045 x"},
         {"process and thread", [](TLDSLogger& l) { l.ShowProcessId = l.ShowThreadId = true; }, "x", lvPlain,
          "09.12.2010 14:03:07.045 <P:" + pid + ";T:" + tid + "> x"},
-        {"process", [](TLDSLogger& l) { l.ShowProcessId = true; }, "x", lvPlain, "09.12.2010 14:03:07.045 <P:" + pid + "> x"},
-        {"thread", [](TLDSLogger& l) { l.ShowThreadId = true; l.SetTag("[T]"); }, "x", lvPlain,
-         "09.12.2010 14:03:07.045 [T] <T:" + tid + "> x"},
-        {"own format", [](TLDSLogger& l) { l.DateTimeFormat = "yyyy-mm-dd hh:nn"; }, "x", lvPlain, "2010-12-09 14:03 x"},
+        {"process", [](TLDSLogger& l) { l.ShowProcessId = true; }, "x", lvPlain,
+         "09.12.2010 14:03:07.045 <P:" + pid + "> x"},
+        {"thread",
+         [](TLDSLogger& l) {
+             l.ShowThreadId = true;
+             l.SetTag("[T]");
+         },
+         "x", lvPlain, "09.12.2010 14:03:07.045 [T] <T:" + tid + "> x"},
+        {"own format", [](TLDSLogger& l) { l.DateTimeFormat = "yyyy-mm-dd hh:nn"; }, "x", lvPlain,
+         "2010-12-09 14:03 x"},
     };
     for (const auto& c : cases) {
         TLDSLogger log("/nonexistent/x.log");
@@ -140,6 +148,27 @@ TEST_F(LogWriter, AppendsWholeLinesAndCreatesTheMissingFolder) {
     EXPECT_EQ(ErrorsLog(), "");
 }
 
+TEST_F(LogWriter, FileIsClosedBetweenLinesSoOthersMayHoldOrDeleteIt) {
+    TLDSLogger log(logPath_);
+    log.Write("first", lvInfo);
+    {
+        // Nobody else has it open: even an exclusive open succeeds.
+        auto exclusive = platform::File::Open(logPath_, platform::AccessReadWrite, platform::ShareNone,
+                                              platform::Disposition::OpenExisting);
+        EXPECT_TRUE(exclusive);
+    }
+    ASSERT_TRUE(platform::DeleteFile(logPath_));
+    log.Write("second", lvInfo);
+    EXPECT_TRUE(std::regex_match(ReadFile(NativeLog()), std::regex(kStampPattern + " \\[инф\\] second\r\n")));
+    // A reader that shares the file does not stop the writer.
+    auto reader = platform::File::Open(logPath_, platform::AccessRead, platform::ShareReadWrite,
+                                       platform::Disposition::OpenExisting);
+    ASSERT_TRUE(reader);
+    log.Write("third", lvInfo);
+    EXPECT_EQ(SplitLines(ReadFile(NativeLog())).size(), 2u);
+    EXPECT_EQ(ErrorsLog(), "");
+}
+
 TEST_F(LogWriter, StartUpEntriesCreateTheDriverLogWithoutTouchingTheDisk) {
     // C:\TORV is a file, so the log folder can never be created.
     WriteFile(prefix_.DriveC("TORV"), "not a folder");
@@ -163,8 +192,9 @@ TEST_F(LogWriter, StartUpEntriesCreateTheDriverLogWithoutTouchingTheDisk) {
     FinalizeLoadDataFrmUnit();
     EXPECT_EQ(DriverLog, nullptr);
 
-    std::regex report("Ошибка при попытке записи \\(fmCreate\\) в лог \"C:\\\\TORV\\\\LogFiles\\\\PDT\\.log\" "
-                      "строки \\[Связь с ТСД\\]: Cannot create file .* <EFCreateError>");
+    std::regex report(
+        "Ошибка при попытке записи \\(fmCreate\\) в лог \"C:\\\\TORV\\\\LogFiles\\\\PDT\\.log\" "
+        "строки \\[Связь с ТСД\\]: Cannot create file .* <EFCreateError>");
     auto lines = SplitLines(ErrorsLog());
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(std::regex_match(lines[0], std::regex(kStampPattern + " (.*)"))) << lines[0];
@@ -188,10 +218,11 @@ TEST_F(LogWriter, FailedLineIsMarkedInRecentLines) {
 
 TEST_F(LogWriter, RecentLinesFollowTheFileOnlyWhileAWindowIsSet) {
     std::vector<std::tuple<platform::WindowHandle, uint32_t, uintptr_t, intptr_t>> posts;
-    auto previous = platform::SetPostMessageHandler([&](platform::WindowHandle w, uint32_t m, uintptr_t wp, intptr_t lp) {
-        posts.emplace_back(w, m, wp, lp);
-        return true;
-    });
+    auto previous =
+        platform::SetPostMessageHandler([&](platform::WindowHandle w, uint32_t m, uintptr_t wp, intptr_t lp) {
+            posts.emplace_back(w, m, wp, lp);
+            return true;
+        });
     TLDSLogger log(logPath_);
     log.Write("before", lvInfo);
     log.NotifyWindow = 42;
@@ -219,8 +250,9 @@ TEST_F(LogWriter, ThreadsAndInstancesOnOnePathNeverInterleave) {
         threads.emplace_back([&, t] {
             TLDSLogger& log = t % 2 ? second : first;
             for (int i = 0; i < kLines; ++i)
-                log.Write("T" + std::to_string(t) + " " + std::to_string(i) + " " + std::string(20 + i % 40, char('a' + t)),
-                          lvEvent);
+                log.Write(
+                    "T" + std::to_string(t) + " " + std::to_string(i) + " " + std::string(20 + i % 40, char('a' + t)),
+                    lvEvent);
         });
     }
     for (auto& th : threads) th.join();
@@ -258,9 +290,12 @@ struct TrimCase {
 std::string TrimFixture(const TrimCase& c, int64_t size) {
     std::string out;
     switch (c.kind) {
-        case TrimCase::NoBreaks: return std::string(size_t(size), 'x');
-        case TrimCase::ShortThenLong: return "ab\r\n" + std::string(size_t(size - 4), 'y');
-        case TrimCase::Lines: break;
+        case TrimCase::NoBreaks:
+            return std::string(size_t(size), 'x');
+        case TrimCase::ShortThenLong:
+            return "ab\r\n" + std::string(size_t(size - 4), 'y');
+        case TrimCase::Lines:
+            break;
     }
     if (c.prefix) out = "P" + std::string(size_t(c.prefix - 3), 'p') + "\r\n";
     for (int n = 0; int64_t(out.size()) + 2 * c.lineLength <= size; ++n) {
@@ -327,7 +362,8 @@ TEST_F(LogWriter, RotatesToNumberedBackupsWhenNotTrimmingInPlace) {
     EXPECT_EQ(ReadFile(at("PDT.log001")), "000");
     EXPECT_EQ(ReadFile(at("PDT.log002")), "001");
     EXPECT_FALSE(platform::FileExists(logPath_ + "003"));
-    for (const char* other : {"PDT.log_12_34", "PDT.logx1", "PDT.log.7", "PDT.LOG"}) EXPECT_EQ(ReadFile(at(other)), other);
+    for (const char* other : {"PDT.log_12_34", "PDT.logx1", "PDT.log.7", "PDT.LOG"})
+        EXPECT_EQ(ReadFile(at(other)), other);
 
     log.Write("fresh", lvPlain);
     EXPECT_TRUE(std::regex_match(ReadFile(NativeLog()), std::regex(kStampPattern + " fresh\r\n")));
