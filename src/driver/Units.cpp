@@ -6,6 +6,7 @@
 #include "driver/DriverSettings.h"
 #include "exchange/LoadDataUnit.h"
 #include "rtl/Encoding.h"
+#include "ui/Backends.h"
 
 namespace tolvane {
 
@@ -28,7 +29,7 @@ const Unit kUnits[] = {
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
     {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},      // ErrorsWriter, LogFormatSettings
-    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // DriverLog; LoadedRecords, title to come
+    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // LoadedRecords, DriverLog; + application title
     {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
 };
 
@@ -38,6 +39,7 @@ std::unique_ptr<Exception> failure;
 }  // namespace
 
 void StartUnits() {
+    if (!ui::Installed()) ui::Install(ui::SelectUserInterface());
     for (; started < std::size(kUnits); ++started) {
         try {
             kUnits[started].Initialize();
@@ -59,6 +61,7 @@ void StopUnits() {
             // Shut-down goes on: the host is unloading us.
         }
     }
+    ui::Install(nullptr);
 }
 
 const Exception* StartupFailure() { return failure.get(); }

@@ -169,6 +169,17 @@ TEST_F(LogWriter, FileIsClosedBetweenLinesSoOthersMayHoldOrDeleteIt) {
     EXPECT_EQ(ErrorsLog(), "");
 }
 
+TEST_F(LogWriter, DriverMessagesReachTheDriverLogWhileItExists) {
+    InitializeLoadDataFrmUnit();
+    WriteDriverLog("Начало загрузки документа №1");
+    WriteDriverLog("  ");
+    FinalizeLoadDataFrmUnit();
+    WriteDriverLog("after shut-down");
+    // "[инф]" in Windows-1251 bytes.
+    std::regex expected(kStampPattern + " \\[\xE8\xED\xF4\\] \\[Cipher\\] Начало загрузки документа №1\r\n\r\n");
+    EXPECT_TRUE(std::regex_match(ReadFile(NativeLog()), expected)) << ReadFile(NativeLog());
+}
+
 TEST_F(LogWriter, StartUpEntriesCreateTheDriverLogWithoutTouchingTheDisk) {
     // C:\TORV is a file, so the log folder can never be created.
     WriteFile(prefix_.DriveC("TORV"), "not a folder");
