@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 #include <thread>
 
@@ -52,6 +53,11 @@ protected:
     std::string oldTmp_;
     const std::string logPath_ = "C:\\TORV\\LogFiles\\PDT.log";
 };
+
+// The text as a regular expression that matches it literally.
+std::string Literal(const std::string& text) {
+    return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
+}
 
 std::vector<std::string> SplitLines(const std::string& content) {
     std::vector<std::string> lines;
@@ -212,6 +218,49 @@ TEST_F(LogWriter, StartUpEntriesCreateTheDriverLogWithoutTouchingTheDisk) {
     EXPECT_TRUE(std::regex_search(lines[0], report)) << lines[0];
     ASSERT_EQ(posts.size(), 1u);
     EXPECT_EQ(posts[0], std::make_pair(platform::WindowHandle(5), uint32_t(1345)));
+}
+
+TEST_F(LogWriter, FailuresAreReportedWithTheStageTheWriteReached) {
+    struct Case {
+        const char* name;
+        std::function<std::string()> setup;  // gives the log's path
+        std::string stage, reportedText, className;
+    };
+    const Case cases[] = {
+        {"folder cannot be made",
+         [&] {
+             WriteFile(prefix_.DriveC("TORV"), "not a folder");
+             return logPath_;
+         },
+         "fmCreate", "x", "EFCreateError"},
+        // Opens, then every write fails: the disk is full.
+        {"write fails", [] { return std::string("/dev/full"); }, "fmOpenReadWrite-OK", kStampPattern + " x",
+         "EInOutError"},
+        {"trim cannot make its temporary file",
+         [&] {
+             std::string path = prefix_.Path() + "/big.log";
+             WriteFile(path, std::string(2000, 'b') + "\r\n");
+             // A folder where the trim's temporary file would go.
+             std::filesystem::create_directory(path + "_" + std::to_string(platform::GetCurrentProcessId()) + "_" +
+                                               std::to_string(platform::GetCurrentThreadId()));
+             return path;
+         },
+         "fmOpenReadWrite-OK;ProcessFile...", kStampPattern + " x", "EFCreateError"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = c.setup();
+        std::remove((prefix_.Path() + "/ZAVLoggerErrorsWriter.log").c_str());
+        TLDSLogger log(path);
+        log.MaxFileSize = 1000;
+        log.Write(" x ", lvPlain);
+        auto reports = SplitLines(ErrorsLog());
+        ASSERT_EQ(reports.size(), 1u);
+        std::regex report(kStampPattern + " " +
+                          Literal("Ошибка при попытке записи (" + c.stage + ") в лог \"" + path + "\" строки [") +
+                          c.reportedText + Literal("]: ") + ".+" + Literal(" <" + c.className + ">"));
+        EXPECT_TRUE(std::regex_match(reports[0], report)) << reports[0];
+    }
 }
 
 TEST_F(LogWriter, FailedLineIsMarkedInRecentLines) {
