@@ -188,6 +188,7 @@ void TLDSLogger::TrimByAge(std::unique_ptr<platform::File>& file) {
     const TFormatSettings& fs = UseLocaleFormats ? SystemFormatSettings() : LogFormatSettings();
     auto cut = FindAgeCut(*file, DateTimeFormat, fs, now, RetentionDays);
     if (!cut) return;
+    // Rotation moves the whole file to the backups, its young lines too.
     if (!TrimInPlace) {
         file.reset();
         RotateFiles(fileName_, MaxBackups);
