@@ -6,9 +6,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "HostLibrary.h"
+#include "Install.h"
 #include "Text.h"
 
 namespace {
@@ -48,6 +50,7 @@ int main(int argc, char** argv) {
     std::string goodsFile;
     sendGoods->add_option("FILE", goodsFile, "the goods file")->required();
     auto* settings = app.add_subcommand("settings", "show the settings dialog");
+    auto* init = app.add_subcommand("init", "prepare the prefix as an installer would (folders, REGSVR32.EXE, the SCANSITY server file)");
 
     CLI11_PARSE(app, argc, argv);
     if (!prefix.empty()) setenv("TOLVANE_PREFIX", prefix.c_str(), 1);
@@ -61,6 +64,11 @@ int main(int argc, char** argv) {
         }
         if (app.get_subcommands().empty()) {
             std::cout << app.help();
+            return 0;
+        }
+        if (*init) {
+            tolvanehost::InitPrefix(tolvanehost::PrefixFolder(),
+                                    std::filesystem::path(libraryPath).parent_path().string(), std::cout);
             return 0;
         }
         tolvanehost::Driver driver(libraryPath);
