@@ -34,9 +34,12 @@ int main(int argc, char** argv) {
     std::string file;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (arg.size() == 2 && (arg[0] == '/' || arg[0] == '-') && (arg[1] == 's' || arg[1] == 'S')) silent = true;
-        else if (arg.size() == 2 && (arg[0] == '/' || arg[0] == '-') && (arg[1] == 'u' || arg[1] == 'U')) unregister = true;
-        else if (file.empty() && !arg.empty() && arg[0] != '/' && arg[0] != '-') file = arg;
+        // Options are two characters; a longer argument is the file, even a
+        // native path that starts with "/".
+        bool option = arg.size() == 2 && (arg[0] == '/' || arg[0] == '-');
+        if (option && (arg[1] == 's' || arg[1] == 'S')) silent = true;
+        else if (option && (arg[1] == 'u' || arg[1] == 'U')) unregister = true;
+        else if (!option && file.empty() && !arg.empty()) file = arg;
         else return Report(1, "usage: regsvr32 [/s] [/u] FILE (unexpected argument \"" + arg + "\")");
     }
     if (file.empty()) return Report(1, "usage: regsvr32 [/s] [/u] FILE");

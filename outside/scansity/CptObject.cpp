@@ -315,7 +315,7 @@ int32_t CptObject::Read(const std::string& path, int32_t area, int32_t document)
     }
     // The file is written fresh and kept to ourselves while it grows; a
     // broken download leaves no file behind.
-    std::shared_ptr<tolvane::platform::File> file = tolvane::platform::File::Open(
+    std::unique_ptr<tolvane::platform::File> file = tolvane::platform::File::Open(
         path, tolvane::platform::AccessWrite, tolvane::platform::ShareNone, tolvane::platform::Disposition::CreateAlways);
     if (!file) {
         SetState(state::FileError, "Не удалось создать файл " + Utf8(path));
@@ -325,7 +325,7 @@ int32_t CptObject::Read(const std::string& path, int32_t area, int32_t document)
     transferred_ = 0;
     SetState(state::Reading, "Идёт чтение документа");
     running_ = true;
-    worker_ = std::thread([this, file, path, document]() mutable {
+    worker_ = std::thread([this, file = std::move(file), path, document]() mutable {
         LinkResult outcome;
         while (!stop_) {
             Fields record;
@@ -398,6 +398,10 @@ int32_t CptObject::DeleteData(int32_t area, int32_t document) {
     LinkResult r = link_->Clear(document - 1);
     SetState(r);
     return r.Ok() ? 0 : -1;
+}
+
+void CptObject::AwaitTransfer() {
+    if (worker_.joinable()) worker_.join();
 }
 
 void CptObject::StopWorker() {

@@ -33,6 +33,9 @@ public:
                    EXCEPINFO* excepInfo, uint32_t* argErr) override;
 
     static int LiveObjects();
+    // Waits until a running Read or Write has ended by itself (CloseComm
+    // breaks it off instead).
+    void AwaitTransfer();
 
 private:
     ~CptObject();
