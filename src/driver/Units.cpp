@@ -5,6 +5,7 @@
 
 #include "driver/DriverSettings.h"
 #include "rtl/Encoding.h"
+#include "support/SafeIniFile.h"
 
 namespace tolvane {
 
@@ -22,13 +23,13 @@ void Nothing() {}
 void FinalizeCipherMainFrm() { DriverSettings.DBDelimiter.clear(); }
 
 const Unit kUnits[] = {
-    {"SafeIniFiles", Nothing, Nothing},    // IniFormatSettings
+    {"SafeIniFiles", InitializeSafeIniFiles, FinalizeSafeIniFiles},
     {"tools", Nothing, Nothing},
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
     {"ZAVLogger", Nothing, Nothing},       // level tags, ErrorsWriter, LogFormatSettings
     {"LoadDataFrm", Nothing, Nothing},     // LoadedRecords, DriverLog, application title
-    {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
+    {"CipherMainFrm", LoadDriverSettings, FinalizeCipherMainFrm},
 };
 
 size_t started = 0;
