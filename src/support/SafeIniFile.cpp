@@ -232,12 +232,13 @@ void TSafeIniFile::CheckWritable(const std::string& section, const std::string& 
 
 std::string TSafeIniFile::ReadRawValue(const std::string& section, const std::string& key, const std::string& def,
                                        uint32_t* hash) {
-    std::string buffer(kReadBuffer, '\0');
+    // One buffer per thread: a fresh 64 KiB for every key would dominate a read.
+    thread_local std::vector<char> buffer(kReadBuffer);
     uint32_t n = platform::GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buffer.data(),
                                                     kReadBuffer, FileName().c_str());
-    buffer.resize(n);
-    if (hash) *hash = ValueHash(buffer);
-    return Decode(buffer);
+    std::string_view raw(buffer.data(), n);
+    if (hash) *hash = ValueHash(raw);
+    return Decode(raw);
 }
 
 std::string TSafeIniFile::ReadString(const std::string& section, const std::string& key, const std::string& def) {

@@ -76,9 +76,10 @@ Line ClassifyLine(std::string_view content, size_t begin, size_t end, size_t nex
     return line;
 }
 
-// Lines end in CR LF, LF or CR.
-std::vector<Line> SplitLines(std::string_view content) {
-    std::vector<Line> lines;
+// Lines end in CR LF, LF or CR. visit(line) is called for each line in
+// order until it returns false.
+template <class Visit>
+void ScanLines(std::string_view content, Visit visit) {
     size_t pos = 0;
     while (pos < content.size()) {
         size_t end = content.find_first_of("\r\n", pos);
@@ -89,10 +90,36 @@ std::vector<Line> SplitLines(std::string_view content) {
             next = end + 1;
             if (content[end] == '\r' && next < content.size() && content[next] == '\n') ++next;
         }
-        lines.push_back(ClassifyLine(content, pos, end, next));
+        if (!visit(ClassifyLine(content, pos, end, next))) return;
         pos = next;
     }
+}
+
+std::vector<Line> SplitLines(std::string_view content) {
+    std::vector<Line> lines;
+    ScanLines(content, [&](const Line& line) {
+        lines.push_back(line);
+        return true;
+    });
     return lines;
+}
+
+// The value of key in the first section of that name, quotes kept.
+std::optional<std::string_view> LookupValue(std::string_view content, std::string_view section,
+                                            std::string_view key) {
+    bool inSection = false;
+    std::optional<std::string_view> value;
+    ScanLines(content, [&](const Line& line) {
+        if (line.Kind == LineKind::Section) {
+            if (inSection) return false;  // only the first such section counts
+            inSection = AnsiSameText(line.Name, section);
+        } else if (inSection && line.Kind == LineKind::Key && AnsiSameText(line.Name, key)) {
+            value = line.Value;
+            return false;
+        }
+        return true;
+    });
+    return value;
 }
 
 // Line indices of a section: its header and the lines up to the next header.
@@ -292,8 +319,12 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
         SetLastError(ERROR_FILE_NOT_FOUND);
         return n;
     }
+    if (section && key) {
+        if (auto value = LookupValue(text->Content, TrimSpaces(section), TrimSpaces(key)))
+            return CopyValue(StripQuotes(*value), buffer, size);
+        return CopyValue(def, buffer, size);
+    }
     auto lines = SplitLines(text->Content);
-
     if (!section) {
         std::string names;
         for (const Line& line : lines)
@@ -302,19 +333,13 @@ uint32_t GetPrivateProfileStringA(const char* section, const char* key, const ch
         return CopyList(names, buffer, size);
     }
     auto span = FindSection(lines, TrimSpaces(section));
-    if (!key) {
-        std::string names;
-        if (span)
-            for (size_t i = span->Header + 1; i < span->BodyEnd; ++i)
-                if (lines[i].Kind == LineKind::Key) names.append(lines[i].Name).push_back('\0');
-        if (names.empty()) return CopyValue(def, buffer, size);
-        SetLastError(ERROR_SUCCESS);
-        return CopyList(names, buffer, size);
-    }
+    std::string names;
     if (span)
-        if (auto found = FindKey(lines, *span, TrimSpaces(key)))
-            return CopyValue(StripQuotes(lines[*found].Value), buffer, size);
-    return CopyValue(def, buffer, size);
+        for (size_t i = span->Header + 1; i < span->BodyEnd; ++i)
+            if (lines[i].Kind == LineKind::Key) names.append(lines[i].Name).push_back('\0');
+    if (names.empty()) return CopyValue(def, buffer, size);
+    SetLastError(ERROR_SUCCESS);
+    return CopyList(names, buffer, size);
 }
 
 bool WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* fileName) {
