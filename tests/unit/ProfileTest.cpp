@@ -242,6 +242,12 @@ TEST_F(Profile, RefusedWritesLeaveNoFile) {
     }
     EXPECT_FALSE(std::filesystem::exists(Native()));
     EXPECT_FALSE(std::filesystem::exists(prefix_.DriveC("windows/no_such_dir")));
+
+    const std::string utf16("\xFF\xFE[\0s\0]\0\r\0\n\0", 12);
+    Put(utf16);
+    EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", kFile));
+    EXPECT_EQ(GetLastError(), ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(Content(), utf16) << "a UTF-16 file is not damaged";
 }
 
 TEST_F(Profile, AFileNameWithoutFolderLiesInTheWindowsDirectory) {

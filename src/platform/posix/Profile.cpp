@@ -355,6 +355,12 @@ bool WritePrivateProfileStringA(const char* section, const char* key, const char
     std::string path = ResolvePath(fileName);
     auto before = ReadProfile(path);
     if (!before) return false;
+    // Windows keeps a file that starts with the UTF-16 byte-order mark in
+    // UTF-16; single-byte lines would damage it, so it is left alone.
+    if (before->Content.rfind("\xFF\xFE", 0) == 0) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return false;
+    }
     std::string_view sectionName = TrimSpaces(section);
     std::string after;
     if (!key)

@@ -58,6 +58,7 @@ std::string SysErrorMessage(uint32_t code) {
         case ERROR_LOCK_VIOLATION:
             return "The process cannot access the file because another process has locked a portion of the file.";
         case ERROR_HANDLE_EOF: return "Reached the end of the file.";
+        case ERROR_NOT_SUPPORTED: return "The request is not supported.";
         case ERROR_FILE_EXISTS: return "The file exists.";
         case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
         case ERROR_BUFFER_OVERFLOW: return "The file name is too long.";
