@@ -12,7 +12,7 @@ namespace tolvanehost {
 
 namespace {
 
-const std::string kSection = "Tolvane";
+constexpr char kSection[] = "Tolvane";
 
 std::string SettingsFile() { return tolvane::platform::WindowsDirectory() + "\\Trade.ini"; }
 

@@ -10,7 +10,8 @@ constinit TDriverSettings DriverSettings;
 
 namespace {
 
-const std::string kSection = "Tolvane";
+// Constant-initialised: the settings are loaded while the library starts.
+constexpr char kSection[] = "Tolvane";
 
 std::string SettingsFilePath() { return GetWindowsDirPath() + "Trade.ini"; }
 

@@ -37,9 +37,9 @@ constexpr auto kWriteRetryPause = std::chrono::milliseconds(20);
 // of asked for one by one, so a damaged count cannot stall a read.
 constexpr int32_t kPartsAskedOneByOne = 1024;
 
-const std::string kCountSuffix = "__$Count";
-const std::string kHashSuffix = "__$Hash";
-const std::string kLineSuffix = "__$Line";
+constexpr char kCountSuffix[] = "__$Count";
+constexpr char kHashSuffix[] = "__$Hash";
+constexpr char kLineSuffix[] = "__$Line";
 
 // A new exception of e's class: "context -> e's message".
 [[noreturn]] void RaiseChained(const Exception& e, const std::string& context) {
