@@ -4,8 +4,10 @@
 #include <iterator>
 
 #include "driver/DriverSettings.h"
+#include "exchange/LoadDataUnit.h"
 #include "rtl/Encoding.h"
 #include "support/SafeIniFile.h"
+#include "ui/Backends.h"
 
 namespace tolvane {
 
@@ -28,7 +30,7 @@ const Unit kUnits[] = {
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
     {"ZAVLogger", Nothing, Nothing},       // level tags, ErrorsWriter, LogFormatSettings
-    {"LoadDataFrm", Nothing, Nothing},     // LoadedRecords, DriverLog, application title
+    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // + DriverLog, application title
     {"CipherMainFrm", LoadDriverSettings, FinalizeCipherMainFrm},
 };
 
@@ -38,6 +40,7 @@ std::unique_ptr<Exception> failure;
 }  // namespace
 
 void StartUnits() {
+    if (!ui::Installed()) ui::Install(ui::SelectUserInterface());
     for (; started < std::size(kUnits); ++started) {
         try {
             kUnits[started].Initialize();
@@ -59,6 +62,7 @@ void StopUnits() {
             // Shut-down goes on: the host is unloading us.
         }
     }
+    ui::Install(nullptr);
 }
 
 const Exception* StartupFailure() { return failure.get(); }

@@ -1,0 +1,63 @@
+#include "ui/qt/QtUserInterface.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "ui/qt/QtLoadView.h"
+#include "ui/qt/QtSupport.h"
+
+namespace tolvane::ui {
+
+namespace {
+
+class QtUserInterface : public IUserInterface {
+public:
+    const char* Name() const override { return "qt"; }
+
+    void ShowException(const std::string& message) override {
+        qt::EnsureApplication();
+        QMessageBox box(QMessageBox::Critical, kApplicationName, qt::FromCp1251(message), QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setObjectName("ErrorBox");
+        box.exec();
+    }
+
+    void ShowMessage(const std::string& text, const std::string& caption) override {
+        qt::EnsureApplication();
+        QMessageBox box(QMessageBox::NoIcon, qt::FromCp1251(caption), qt::FromCp1251(text), QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setObjectName("MessageBox");
+        box.exec();
+    }
+
+    bool ConfirmOkCancel(const std::string& text, const std::string& caption, bool defaultOk) override {
+        qt::EnsureApplication();
+        QMessageBox box(QMessageBox::Question, qt::FromCp1251(caption), qt::FromCp1251(text),
+                        QMessageBox::Ok | QMessageBox::Cancel, QApplication::activeWindow());
+        box.setObjectName("QuestionBox");
+        box.button(QMessageBox::Cancel)->setText(QString::fromUtf8("Отмена"));
+        box.setDefaultButton(defaultOk ? QMessageBox::Ok : QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+        return box.exec() == QMessageBox::Ok;
+    }
+
+    void ProcessMessages() override {
+        for (qt::QtLoadView* view : open_) view->SyncMemo();
+        QCoreApplication::processEvents();
+    }
+
+    std::unique_ptr<ILoadView> CreateLoadView() override {
+        qt::EnsureApplication();
+        return std::make_unique<qt::QtLoadView>(open_);
+    }
+
+private:
+    std::vector<qt::QtLoadView*> open_;
+};
+
+}  // namespace
+
+std::unique_ptr<IUserInterface> CreateQtUserInterface() { return std::make_unique<QtUserInterface>(); }
+
+}  // namespace tolvane::ui
