@@ -82,10 +82,11 @@ template <class Visit>
 void ScanLines(std::string_view content, Visit visit) {
     size_t pos = 0;
     while (pos < content.size()) {
-        size_t end = content.find_first_of("\r\n", pos);
+        size_t end = pos;
+        while (end < content.size() && content[end] != '\r' && content[end] != '\n') ++end;
         size_t next;
-        if (end == std::string_view::npos) {
-            end = next = content.size();
+        if (end == content.size()) {
+            next = end;
         } else {
             next = end + 1;
             if (content[end] == '\r' && next < content.size() && content[next] == '\n') ++next;
