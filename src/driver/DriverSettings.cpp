@@ -13,9 +13,9 @@ namespace {
 // Constant-initialised: the settings are loaded while the library starts.
 constexpr char kSection[] = "Tolvane";
 
-std::string SettingsFilePath() { return GetWindowsDirPath() + "Trade.ini"; }
-
 }  // namespace
+
+std::string SettingsFilePath() { return GetWindowsDirPath() + "Trade.ini"; }
 
 void LoadDriverSettings() {
     TSafeIniFile ini(SettingsFilePath());
