@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "Config.h"
 #include "HostLibrary.h"
 #include "Install.h"
 #include "Text.h"
@@ -51,6 +52,15 @@ int main(int argc, char** argv) {
     sendGoods->add_option("FILE", goodsFile, "the goods file")->required();
     auto* settings = app.add_subcommand("settings", "show the settings dialog");
     auto* init = app.add_subcommand("init", "prepare the prefix as an installer would (folders, REGSVR32.EXE, the SCANSITY server file)");
+    auto* config = app.add_subcommand("config", "read or change section [Tolvane] of Trade.ini");
+    config->require_subcommand(1);
+    auto* configList = config->add_subcommand("list", "print every key as KEY=VALUE");
+    auto* configGet = config->add_subcommand("get", "print the value of one key");
+    auto* configSet = config->add_subcommand("set", "set one key");
+    std::string configKey, configValue;
+    configGet->add_option("KEY", configKey, "the key")->required();
+    configSet->add_option("KEY", configKey, "the key")->required();
+    configSet->add_option("VALUE", configValue, "the value (UTF-8)")->required();
 
     CLI11_PARSE(app, argc, argv);
     if (!prefix.empty()) setenv("TOLVANE_PREFIX", prefix.c_str(), 1);
@@ -71,6 +81,10 @@ int main(int argc, char** argv) {
                                     std::filesystem::path(libraryPath).parent_path().string(), std::cout);
             return 0;
         }
+        // Configuration goes to the file itself; the driver is not loaded.
+        if (*configList) return tolvanehost::ConfigList(std::cout);
+        if (*configGet) return tolvanehost::ConfigGet(configKey, std::cout, std::cerr);
+        if (*configSet) return tolvanehost::ConfigSet(configKey, configValue, std::cerr);
         tolvanehost::Driver driver(libraryPath);
         if (*version) std::cout << driver.GetVersion() << "\n";
         if (*name) std::cout << driver.GetDriverName() << "\n";
