@@ -121,8 +121,8 @@ bool PosixCreateProcess(const std::string& program, const std::vector<std::strin
     }
     if (pid == 0) {
         // Nothing of the caller's (ports, log files, locks) is inherited.
-        for (int fd = 3; fd < 1024; ++fd)
-            if (fd != report[1]) close(fd);
+        if (report[1] > 3) close_range(3, unsigned(report[1]) - 1, 0);
+        close_range(unsigned(report[1]) + 1, ~0u, 0);
         execve(program.c_str(), args.data(), environ);
         int e = errno;
         (void)!write(report[1], &e, sizeof e);
