@@ -8,9 +8,11 @@ namespace tolvane::cipherlab {
 namespace {
 
 constexpr int CommandAttempts = 3;
-// Time-outs or resend requests in a row, without one record of progress,
-// after which a transfer is given up.
+// Resend requests in a row, without one record of progress, after which a
+// transfer is given up; and time-outs in a row with nothing heard at all
+// (a pulled cable should not keep the operator waiting).
 constexpr unsigned MaxStrikes = 10;
+constexpr unsigned MaxSilences = 3;
 // Data frames of the terminal: its frame limit plus the frame's own bytes.
 constexpr size_t DataFrameBytes = 1024 + 2 * 255 + 16;
 // The longest answer to a command (a text of 255 bytes with its frame).
@@ -30,6 +32,8 @@ struct HostLink::Download {
     bool ended = false;
     uint64_t lastProgress = 0;
     unsigned strikes = 0;
+    unsigned silences = 0;
+    bool heard = false;  // since the last time-out
     bool damageSeen = false;
 };
 
@@ -40,6 +44,7 @@ struct HostLink::Upload {
     uint64_t roomBytes;
     uint64_t lastProgress = 0;
     unsigned strikes = 0;
+    unsigned silences = 0;
     bool damageSeen = false;
     int failedCode = code::None;
     std::string failedText;
@@ -226,7 +231,8 @@ int HostLink::ReadNext(char area, int number, Record& out) {
     if (!download_) {
         auto answer = CommandOk(kind::Read, std::string(1, area) + Number(number), "READ", area);
         if (!answer) return -errorCode_;
-        download_ = std::make_unique<Download>(Download{area, number, {}, {}, false, line_.NowMs(), 0, false});
+        download_ = std::make_unique<Download>(Download{area, number, {}, {}, false, line_.NowMs(), 0, 0, false, false});
+
     }
     Download& d = *download_;
     const uint64_t timeout = DataTimeoutMs();
@@ -242,7 +248,7 @@ int HostLink::ReadNext(char area, int number, Record& out) {
         }
         if (damaged_ > 0) {
             damaged_ = 0;
-            d.damageSeen = true;
+            d.damageSeen = d.heard = true;
             if (auto reply = d.receiver.OnDamage().reply; reply && !Send(*reply)) return DropDownload(), -errorCode_;
         }
         while (!inbox_.empty()) {
@@ -253,6 +259,7 @@ int HostLink::ReadNext(char area, int number, Record& out) {
             else if (frame.kind == kind::End) outcome = d.receiver.OnEnd(frame.payload);
             else continue;  // a late answer or a stray frame
             if (outcome.malformed) d.damageSeen = true;
+            d.heard = true;
             if (!outcome.records.empty()) {
                 d.lastProgress = line_.NowMs();
                 d.strikes = 0;
@@ -271,7 +278,11 @@ int HostLink::ReadNext(char area, int number, Record& out) {
             return 0;
         }
         if (wait && line_.NowMs() >= d.lastProgress + timeout) {
-            if (++d.strikes > MaxStrikes) {
+            // Noise gets several chances; plain silence only a few.
+            const bool heard = d.heard;
+            d.heard = false;
+            d.silences = heard ? 0 : d.silences + 1;
+            if ((heard && ++d.strikes > MaxStrikes) || d.silences > MaxSilences) {
                 // Damage, or a frame that stopped half-way, means the
                 // transfer broke off; plain silence is a time-out.
                 int c = d.damageSeen || decoder_.Partial() ? code::TransferError : code::TimeOut;
@@ -282,7 +293,7 @@ int HostLink::ReadNext(char area, int number, Record& out) {
                 return -c;
             }
             d.lastProgress = line_.NowMs();
-            if (!Send(d.receiver.AckBody(AckStatus::Resend))) return DropDownload(), -errorCode_;
+            if (!Send(d.receiver.AckBody(AckStatus::Restart))) return DropDownload(), -errorCode_;
         }
         wait = true;
     }
@@ -298,7 +309,7 @@ bool HostLink::Put(int database, const Record& record) {
         if (!records || !bytes) return Fail(code::UnknownAnswer, "malformed answer to WRITE");
         SenderConfig config;
         if (params_.cradle) config.window = 1;
-        upload_ = std::make_unique<Upload>(Upload{database, RecordSender(config), *records, *bytes, line_.NowMs(), 0,
+        upload_ = std::make_unique<Upload>(Upload{database, RecordSender(config), *records, *bytes, line_.NowMs(), 0, 0,
                                                   false, code::None, {}});
     }
     Upload& u = *upload_;
@@ -356,13 +367,14 @@ bool HostLink::PumpUpload(uint64_t timeoutMs) {
     while (!inbox_.empty()) {
         Frame frame = std::move(inbox_.front());
         inbox_.pop_front();
-        if (frame.kind != kind::Ack || frame.payload.size() != 5) continue;
-        uint32_t next = *GetU32(frame.payload, 0);
-        auto status = AckStatus(static_cast<unsigned char>(frame.payload[4]));
-        if (status == AckStatus::MemoryFull)
+        u.silences = 0;
+        auto ack = frame.kind == kind::Ack ? ParseAck(frame.payload) : std::nullopt;
+        if (!ack) continue;
+        const uint32_t next = ack->next;
+        if (ack->status == AckStatus::MemoryFull)
             return Fail(code::MemoryFull, "terminal memory full: it stored " + std::to_string(next) +
                                               " records of this upload and refused the rest");
-        switch (u.sender.OnAck(next, status)) {
+        switch (u.sender.OnAck(*ack)) {
             case RecordSender::AckResult::Progress:
                 u.lastProgress = line_.NowMs();
                 u.strikes = 0;
@@ -382,7 +394,7 @@ bool HostLink::PumpUpload(uint64_t timeoutMs) {
         }
     }
     if (u.sender.InFlight() && line_.NowMs() >= u.lastProgress + DataTimeoutMs()) {
-        if (++u.strikes > MaxStrikes) {
+        if (++u.silences > MaxSilences || ++u.strikes > MaxStrikes) {
             int c = u.damageSeen ? code::TransferError : code::TimeOut;
             return Fail(c, std::string(c == code::TimeOut ? "time-out" : "transfer broken off") +
                                ": no acknowledgement of record " + std::to_string(u.sender.Acked() + 1) +
@@ -397,9 +409,13 @@ bool HostLink::PumpUpload(uint64_t timeoutMs) {
 bool HostLink::EndUpload() {
     if (!upload_) return true;
     Upload& u = *upload_;
-    bool ok = u.failedCode == code::None && UploadStep(true);
-    int failCode = ok ? code::None : errorCode_;
-    std::string failText = ok ? std::string() : errorText_;
+    int failCode = u.failedCode;
+    std::string failText = u.failedText;
+    bool ok = failCode == code::None && UploadStep(true);
+    if (!ok && failCode == code::None) {
+        failCode = errorCode_;
+        failText = errorText_;
+    }
     const uint32_t queued = u.sender.Queued();
     std::string args;
     PutU32(args, queued);

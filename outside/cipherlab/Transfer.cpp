@@ -24,6 +24,7 @@ std::optional<std::string> RecordSender::NextFrame(bool force) {
             endInFlight_ = true;
             std::string body(1, kind::End);
             PutU32(body, total_);
+            body.push_back(char(epoch_));
             return body;
         }
         return std::nullopt;
@@ -32,6 +33,7 @@ std::optional<std::string> RecordSender::NextFrame(bool force) {
     if (!force && !endWanted_ && InFlight() && unsentBytes_ < frameLimit_) return std::nullopt;
     std::string body(1, kind::Data);
     PutU32(body, sent_);
+    body.push_back(char(epoch_));
     size_t used = 0;
     do {
         const Record& record = At(sent_);
@@ -40,12 +42,24 @@ std::optional<std::string> RecordSender::NextFrame(bool force) {
         unsentBytes_ -= SizeAt(sent_);
         ++sent_;
     } while (sent_ < total_ && used + SizeAt(sent_) <= frameLimit_);
+    highest_ = std::max(highest_, sent_);
     frameEnds_.push_back(sent_);
     return body;
 }
 
-RecordSender::AckResult RecordSender::OnAck(uint32_t next, AckStatus status) {
-    if (next > sent_ || next < acked_) return AckResult::Invalid;
+std::optional<Ack> ParseAck(const std::string& payload) {
+    auto next = GetU32(payload, 0);
+    if (!next || payload.size() != 6) return std::nullopt;
+    return Ack{*next, AckStatus(static_cast<unsigned char>(payload[4])), static_cast<uint8_t>(payload[5])};
+}
+
+RecordSender::AckResult RecordSender::OnAck(const Ack& ack) {
+    const uint32_t next = ack.next;
+    const AckStatus status = ack.status;
+    if (next > highest_ || next < acked_) return AckResult::Invalid;
+    // After a rewind an ack may come for records sent before it: they
+    // arrived after all, so sending goes on from there.
+    for (; sent_ < next; ++sent_) unsentBytes_ -= SizeAt(sent_);
     bool progress = next > acked_;
     if (progress) {
         acked_ = next;
@@ -58,7 +72,7 @@ RecordSender::AckResult RecordSender::OnAck(uint32_t next, AckStatus status) {
         endAcked_ = true;
         return AckResult::Progress;
     }
-    if (status == AckStatus::Resend && InFlight()) {
+    if (((status == AckStatus::Resend && ack.epoch == epoch_) || status == AckStatus::Restart) && InFlight()) {
         Rewind();
         return AckResult::Rewound;
     }
@@ -71,6 +85,7 @@ void RecordSender::Rewind() {
     frameEnds_.clear();
     endInFlight_ = false;
     frameLimit_ = std::max(MinFrameLimit, frameLimit_ / 2);
+    ++epoch_;
 }
 
 void RecordSender::Drop(uint32_t upTo) {
@@ -81,28 +96,31 @@ void RecordSender::Drop(uint32_t upTo) {
     }
 }
 
-RecordReceiver::Outcome RecordReceiver::OnData(const std::string& payload) {
+RecordReceiver::Outcome RecordReceiver::AskResend(uint8_t epoch) {
     Outcome outcome;
+    if (askedIn_ != epoch) {
+        askedIn_ = epoch;
+        outcome.reply = AckBody(AckStatus::Resend);
+    }
+    return outcome;
+}
+
+RecordReceiver::Outcome RecordReceiver::OnData(const std::string& payload) {
     auto first = GetU32(payload, 0);
     std::vector<Record> records;
-    if (!first || !ParseRecords(std::string_view(payload).substr(4), records)) {
+    if (!first || payload.size() < 5 || !ParseRecords(std::string_view(payload).substr(5), records)) {
         Outcome damaged = OnDamage();
         damaged.malformed = true;
         return damaged;
     }
-    if (*first > expected_) {
-        // A gap: an earlier frame was lost. Ask once; the sender goes back.
-        if (!askedResend_) {
-            askedResend_ = true;
-            outcome.reply = AckBody(AckStatus::Resend);
-        }
-        return outcome;
-    }
+    lastEpoch_ = static_cast<uint8_t>(payload[4]);
+    // A gap: an earlier frame was lost. Ask once in this epoch; the sender goes back.
+    if (*first > expected_) return AskResend(lastEpoch_);
+    Outcome outcome;
     uint32_t skip = expected_ - *first;
     if (skip < records.size()) {
         outcome.records.assign(std::make_move_iterator(records.begin() + skip), std::make_move_iterator(records.end()));
         expected_ += uint32_t(outcome.records.size());
-        askedResend_ = false;
     }
     // A pure duplicate is acknowledged again: its earlier ack was lost.
     outcome.reply = AckBody(AckStatus::Ok);
@@ -110,31 +128,25 @@ RecordReceiver::Outcome RecordReceiver::OnData(const std::string& payload) {
 }
 
 RecordReceiver::Outcome RecordReceiver::OnEnd(const std::string& payload) {
-    Outcome outcome;
     auto total = GetU32(payload, 0);
-    if (total && *total == expected_) {
+    if (!total || payload.size() != 5) return OnDamage();
+    lastEpoch_ = static_cast<uint8_t>(payload[4]);
+    if (*total > expected_) return AskResend(lastEpoch_);
+    Outcome outcome;
+    if (*total == expected_) {
         outcome.end = true;
         outcome.reply = AckBody(AckStatus::Done);
-    } else if (total && *total > expected_ && !askedResend_) {
-        askedResend_ = true;
-        outcome.reply = AckBody(AckStatus::Resend);
     }
     return outcome;
 }
 
-RecordReceiver::Outcome RecordReceiver::OnDamage() {
-    Outcome outcome;
-    if (!askedResend_) {
-        askedResend_ = true;
-        outcome.reply = AckBody(AckStatus::Resend);
-    }
-    return outcome;
-}
+RecordReceiver::Outcome RecordReceiver::OnDamage() { return AskResend(lastEpoch_); }
 
 std::string RecordReceiver::AckBody(AckStatus status) const {
     std::string body(1, kind::Ack);
     PutU32(body, expected_);
     body.push_back(char(status));
+    body.push_back(char(lastEpoch_));
     return body;
 }
 

@@ -8,6 +8,12 @@
 // the next record it expects. A loss (damaged frame, gap, time-out) rewinds
 // the sender to the first unacknowledged record: go-back-N at record
 // granularity, so frames are rebuilt and may shrink under noise.
+//
+// Every rewind starts a new epoch, carried in each data frame and echoed in
+// each ack. A resend request counts only for the epoch it names, so the
+// requests that the frames of an abandoned epoch still raise do not send
+// the same records again and again; and the receiver may ask once per
+// epoch, so a damaged retransmission is asked for again at once.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +31,13 @@ struct SenderConfig {
     size_t window = 4;         // data frames in flight
 };
 
+struct Ack {
+    uint32_t next = 0;
+    AckStatus status = AckStatus::Ok;
+    uint8_t epoch = 0;
+};
+std::optional<Ack> ParseAck(const std::string& payload);
+
 class RecordSender {
 public:
     explicit RecordSender(SenderConfig config = {});
@@ -41,7 +54,7 @@ public:
     std::optional<std::string> NextFrame(bool force);
 
     enum class AckResult { Progress, NoProgress, Rewound, Invalid };
-    AckResult OnAck(uint32_t next, AckStatus status);
+    AckResult OnAck(const Ack& ack);
     // Sends again from the first unacknowledged record, with smaller frames.
     void Rewind();
 
@@ -64,6 +77,8 @@ private:
     std::deque<Record> records_;  // records base_ .. total_-1
     std::deque<size_t> sizes_;
     uint32_t base_ = 0, acked_ = 0, sent_ = 0, total_ = 0;
+    uint32_t highest_ = 0;  // one past the furthest record ever sent
+    uint8_t epoch_ = 0;
     std::deque<uint32_t> frameEnds_;  // one past the last record of each frame in flight
     size_t unsentBytes_ = 0;
     bool endWanted_ = false, endInFlight_ = false, endAcked_ = false;
@@ -90,8 +105,10 @@ public:
     uint32_t Expected() const { return expected_; }
 
 private:
+    Outcome AskResend(uint8_t epoch);
     uint32_t expected_ = 0;
-    bool askedResend_ = false;
+    uint8_t lastEpoch_ = 0;            // of the last intact frame
+    std::optional<uint8_t> askedIn_;  // the epoch a resend was asked in
 };
 
 }  // namespace tolvane::cipherlab

@@ -57,6 +57,7 @@ enum class AckStatus : uint8_t {
     Resend = 1,      // something was lost: send again from the index given
     MemoryFull = 2,  // stored up to the index given; the rest is refused
     Done = 3,        // the end of a download arrived
+    Restart = 4,     // nothing usable arrived for a while: send again from the index given
 };
 
 // Little-endian numbers inside payloads.

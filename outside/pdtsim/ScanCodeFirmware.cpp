@@ -261,6 +261,7 @@ private:
         Download& d = *download_;
         std::string body(1, kind::Data);
         PutU32(body, d.sender.Queued());
+        body.push_back(0);
         AppendRecord(body, d.cutRecord);
         std::string wire = EncodeFrame(body[0], std::string_view(body).substr(1));
         out_ += wire.substr(0, wire.size() / 2);
@@ -270,9 +271,10 @@ private:
     }
 
     void OnDownloadAck(const Frame& frame) {
-        if (!download_ || download_->cut || faults_.silent || frame.payload.size() != 5) return;
+        auto ack = ParseAck(frame.payload);
+        if (!download_ || download_->cut || faults_.silent || !ack) return;
         Download& d = *download_;
-        auto result = d.sender.OnAck(*GetU32(frame.payload, 0), AckStatus(static_cast<unsigned char>(frame.payload[4])));
+        auto result = d.sender.OnAck(*ack);
         if (result == RecordSender::AckResult::Progress) {
             d.lastProgress = now_;
             d.strikes = 0;
