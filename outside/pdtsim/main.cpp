@@ -103,7 +103,10 @@ public:
         }
     }
 
-    void Queue(std::string bytes) {
+    void Queue(std::string bytes, double now) {
+        if (bytes.empty()) return;
+        // Bytes for an idle line start now; behind others they follow on.
+        if (outbound_.empty() && txFreeAt_ < now) txFreeAt_ = now;
         Damage(bytes);
         outbound_ += bytes;
     }
@@ -113,11 +116,10 @@ public:
         if (outbound_.empty()) return;
         size_t allowed = outbound_.size();
         if (pace_) {
-            // A byte starts when the one before it has gone; an idle line
-            // starts at once.
-            double byteMs = ByteMs();
-            if (txFreeAt_ < now - 2 * byteMs) txFreeAt_ = now;
-            allowed = std::min(allowed, size_t((now - txFreeAt_) / byteMs) + 1);
+            // A byte starts when the one before it has gone. A late wake-up
+            // sends what the line would have carried meanwhile.
+            if (now < txFreeAt_) return;
+            allowed = std::min(allowed, size_t((now - txFreeAt_) / ByteMs()) + 1);
         }
         ssize_t n = write(master_, outbound_.data(), allowed);
         if (n > 0) {
@@ -213,7 +215,7 @@ int Run(const std::string& prefix, int port, const std::string& statePath, std::
             throw std::runtime_error(std::string("the pseudo-terminal failed: ") + std::strerror(errno));
         wire.Deliver(*firmware, now);
         firmware->OnTick(uint64_t(now));
-        wire.Queue(firmware->TakeOutput(wire.Backlog(), uint64_t(now)));
+        wire.Queue(firmware->TakeOutput(wire.Backlog(), uint64_t(now)), now);
         wire.Transmit(now);
         if (firmware->TakeSavePoint()) save();
     }
