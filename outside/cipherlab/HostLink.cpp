@@ -229,7 +229,9 @@ int HostLink::ReadNext(char area, int number, Record& out) {
     if (!EndUpload()) return -errorCode_;
     if (download_ && (download_->area != area || download_->number != number)) DropDownload();
     if (!download_) {
-        auto answer = CommandOk(kind::Read, std::string(1, area) + Number(number), "READ", area);
+        // The terminal's window: one frame on the half-duplex cradle.
+        const std::string window = Number(params_.cradle ? 1 : 4);
+        auto answer = CommandOk(kind::Read, std::string(1, area) + Number(number) + window, "READ", area);
         if (!answer) return -errorCode_;
         download_ = std::make_unique<Download>(Download{area, number, {}, {}, false, line_.NowMs(), 0, 0, false, false});
 

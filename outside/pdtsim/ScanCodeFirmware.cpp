@@ -1,5 +1,6 @@
 // The SCANCODE firmware: answers the commands of PROTOCOL.md, streams
 // documents and databases, stores uploads.
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <optional>
@@ -237,11 +238,13 @@ private:
 
     void OnRead(uint8_t tag, const std::string& args) {
         std::string name;
-        auto* records = AreaOf(args, name);
+        auto* records = AreaOf(args.substr(0, 2), name);
         if (!records) return Answer(kind::Read, tag, Status::BadNumber);
+        // The host names the window it can take (one frame on the cradle).
+        size_t window = args.size() > 2 ? std::clamp<size_t>(static_cast<unsigned char>(args[2]), 1, 4) : 4;
         download_ = std::make_unique<Download>();
         download_->name = name;
-        download_->sender = RecordSender(SenderConfig{FrameLimit, 4});
+        download_->sender = RecordSender(SenderConfig{FrameLimit, window});
         size_t count = records->size();
         if (faults_.cutAfter && *faults_.cutAfter < count) {
             count = *faults_.cutAfter;

@@ -11,7 +11,6 @@
 #include "HostLink.h"
 #include "Transfer.h"
 #include "Wire.h"
-#include "platform/SerialPort.h"
 
 using namespace tolvane::cipherlab;
 using tolvane::pdtsim::Faults;
@@ -164,25 +163,6 @@ TEST(LineTiming, TimeOutsFollowTheBaudRate) {
     EXPECT_GE(slow.DataTimeoutMs(), 100 + uint64_t(LineMs(2 * 1024, 9600)));
 }
 
-class ManualClock : public tolvane::platform::Clock {
-public:
-    uint64_t NowMs() const override { return now; }
-    uint64_t now = 1000;
-};
-
-TEST(LineTiming, DeadlineCountsDownAndStops) {
-    ManualClock clock;
-    tolvane::platform::Deadline deadline(clock, 250);
-    EXPECT_EQ(deadline.RemainingMs(), 250u);
-    EXPECT_FALSE(deadline.Expired());
-    clock.now += 249;
-    EXPECT_EQ(deadline.RemainingMs(), 1u);
-    clock.now += 1;
-    EXPECT_TRUE(deadline.Expired());
-    clock.now += 10;
-    EXPECT_EQ(deadline.RemainingMs(), 0u);  // never wraps below zero
-}
-
 TEST(Transfer, SenderFillsFramesAndGoesBackAfterALoss) {
     RecordSender sender({64, 2});
     for (int i = 0; i < 10; ++i) sender.Push(MakeRecord({std::string(20, char('a' + i))}));
@@ -254,6 +234,7 @@ public:
     std::optional<size_t> cutAfterBytes;
 
     bool Write(std::string_view bytes) override {
+        burst_ = 0;
         if (cut_) return true;
         std::string copy(bytes);
         Damage(copy);
@@ -279,6 +260,7 @@ public:
     uint64_t NowMs() const override { return now_; }
     size_t SentBytes() const { return sent_; }
     size_t DamagedBytes() const { return damaged_; }
+    size_t MaxBurst() const { return maxBurst_; }
 
 private:
     void Damage(std::string& bytes) {
@@ -300,6 +282,13 @@ private:
             }
         }
         if (cut_ && bytes.empty()) return;
+        // Data frames the terminal sends without hearing from the host between them.
+        std::vector<Frame> frames;
+        monitor_.Feed(bytes, frames);
+        burst_ += size_t(std::count_if(frames.begin(), frames.end(), [](const Frame& f) {
+            return f.kind == kind::Data || f.kind == kind::End;
+        }));
+        maxBurst_ = std::max(maxBurst_, burst_);
         sent_ += bytes.size();
         toHost_ += bytes;
     }
@@ -311,6 +300,8 @@ private:
     std::string toHost_;
     size_t sent_ = 0;
     size_t damaged_ = 0;
+    FrameDecoder monitor_;
+    size_t burst_ = 0, maxBurst_ = 0;
     bool cut_ = false;
 };
 
@@ -325,10 +316,10 @@ std::vector<Record> Goods(int n, size_t width = 40) {
 }
 
 struct Rig {
-    explicit Rig(Faults faults = {}, double noise = 0, uint32_t seed = 1)
+    explicit Rig(Faults faults = {}, double noise = 0, uint32_t seed = 1, bool cradle = false)
         : firmware(MakeFirmware("scancode", state, faults, [](const std::string&) {})),
           line(*firmware, noise, seed),
-          link(line, {115200, false, 100}) {}
+          link(line, {115200, cradle, 100}) {}
     TerminalState state;
     std::unique_ptr<Firmware> firmware;
     LoopbackLine line;
@@ -371,6 +362,29 @@ TEST(HostLinkWithFirmware, DownloadIteratesAndStartsOver) {
     got.clear();
     EXPECT_EQ(rig.ReadAll(AreaDocument, 0, got), 0);  // an empty document ends at once
     EXPECT_TRUE(got.empty());
+}
+
+TEST(HostLinkWithFirmware, TheCradleWakesAndTakesTurns) {
+    for (bool cradle : {false, true}) {
+        SCOPED_TRACE(cradle);
+        Rig rig({}, 0, 1, cradle);
+        rig.state.documents[0] = Goods(200);
+        if (cradle) {
+            EXPECT_TRUE(rig.link.Wake());
+        }
+        std::vector<Record> got;
+        EXPECT_EQ(rig.ReadAll(AreaDocument, 0, got), 0);
+        EXPECT_EQ(got, rig.state.documents[0]);
+        // Half duplex: one frame, then the host's turn. A plain port streams.
+        if (cradle) {
+            EXPECT_EQ(rig.line.MaxBurst(), 1u);
+        } else {
+            EXPECT_GT(rig.line.MaxBurst(), 2u);
+        }
+        for (const auto& r : got) ASSERT_TRUE(rig.link.Put(1, r));
+        EXPECT_TRUE(rig.link.Finish());
+        EXPECT_EQ(rig.state.databases[0], got);
+    }
 }
 
 TEST(HostLinkWithFirmware, UploadStoresEveryRecordAndEmptiesFirst) {
