@@ -49,8 +49,10 @@
  *    queued, the terminal has room for it and nothing sent before it has
  *    failed so far; records travel in a window, so a record lost on the
  *    line fails a later PutRecord, and Finish answers 1 only when the
- *    terminal confirmed every record of the upload. After a failure every
- *    PutRecord of the same upload fails with the same error until Finish.
+ *    terminal confirmed every record of the upload. A failure on the line
+ *    or one the terminal reports fails every later PutRecord of the same
+ *    upload with the same error, until Finish; a record refused at once for
+ *    lack of room (error 19) leaves the upload open.
  *  - The records a terminal confirmed stay in it when an upload fails.
  */
 #ifndef TOLVANE_CIPHERLAB_H

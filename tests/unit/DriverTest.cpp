@@ -32,7 +32,11 @@ protected:
         saved_ = DriverSettings;
         driver_ = CreateDriverObject();
     }
-    void TearDown() override { DriverSettings = saved_; }
+    // The host never frees its driver object; a test does, for the leak check.
+    void TearDown() override {
+        DriverSettings = saved_;
+        delete driver_;
+    }
     TDriverSettings saved_;
     TPDTCipherDrv* driver_ = nullptr;
 };
