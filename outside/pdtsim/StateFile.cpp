@@ -12,7 +12,7 @@ using nlohmann::json;
 
 namespace {
 
-uint32_t ParseCount(const std::string& text, const std::string& spec) {
+uint32_t ParseCount(const std::string& text, const std::string& option) {
     size_t used = 0;
     unsigned long v = 0;
     try {
@@ -21,7 +21,7 @@ uint32_t ParseCount(const std::string& text, const std::string& spec) {
         used = 0;
     }
     if (used == 0 || used != text.size() || v > 0xFFFFFFFFul)
-        throw std::invalid_argument("bad fault '" + spec + "': '" + text + "' is not a record count");
+        throw std::invalid_argument("bad fault '" + option + "': '" + text + "' is not a record count");
     return uint32_t(v);
 }
 
@@ -65,9 +65,9 @@ void ReadArea(const json& root, const char* key, int first, std::array<std::vect
 
 }  // namespace
 
-void ParseFault(const std::string& spec, Faults& faults) {
-    auto eq = spec.find('=');
-    std::string name = spec.substr(0, eq), value = eq == std::string::npos ? "" : spec.substr(eq + 1);
+void ParseFault(const std::string& option, Faults& faults) {
+    auto eq = option.find('=');
+    std::string name = option.substr(0, eq), value = eq == std::string::npos ? "" : option.substr(eq + 1);
     if (name == "silent" && eq == std::string::npos) faults.silent = true;
     else if (name == "not-in-menu" && eq == std::string::npos) faults.notInMenu = true;
     else if (name == "noise" && eq != std::string::npos) {
@@ -78,12 +78,12 @@ void ParseFault(const std::string& spec, Faults& faults) {
         } catch (const std::exception&) {
         }
         if (used != value.size() || !(rate >= 0 && rate <= 1))
-            throw std::invalid_argument("bad fault '" + spec + "': the rate is a number from 0 to 1");
+            throw std::invalid_argument("bad fault '" + option + "': the rate is a number from 0 to 1");
         faults.noise = rate;
-    } else if (name == "cut-after" && eq != std::string::npos) faults.cutAfter = ParseCount(value, spec);
-    else if (name == "memory-full-after" && eq != std::string::npos) faults.memoryFullAfter = ParseCount(value, spec);
+    } else if (name == "cut-after" && eq != std::string::npos) faults.cutAfter = ParseCount(value, option);
+    else if (name == "memory-full-after" && eq != std::string::npos) faults.memoryFullAfter = ParseCount(value, option);
     else
-        throw std::invalid_argument("unknown fault '" + spec +
+        throw std::invalid_argument("unknown fault '" + option +
                                     "' (silent, not-in-menu, noise=RATE, cut-after=K, memory-full-after=K)");
 }
 

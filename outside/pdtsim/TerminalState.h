@@ -36,7 +36,7 @@ struct Faults {
 
 // Parses one --fault option ("silent", "noise=0.01", ...) into faults;
 // throws std::invalid_argument with a readable message.
-void ParseFault(const std::string& spec, Faults& faults);
+void ParseFault(const std::string& option, Faults& faults);
 
 // Throws std::runtime_error naming the path and what is wrong. A missing
 // file gives the defaults.

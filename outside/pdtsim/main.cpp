@@ -236,21 +236,21 @@ int main(int argc, char** argv) {
     int port = 0;
     bool pace = false;
     uint32_t seed = 1;
-    std::vector<std::string> faultSpecs;
+    std::vector<std::string> faultOptions;
     app.add_option("--prefix", prefix, "prefix folder; the line appears as <prefix>/dosdevices/comN")->required();
     app.add_option("--port", port, "COM port number")->required()->check(CLI::Range(1, 255));
     app.add_option("--state", statePath, "JSON state file (created when missing)")->required();
     app.add_option("--firmware", firmware, "scancode or scansity (default: the state file's)")
         ->check(CLI::IsMember({"scancode", "scansity"}));
     app.add_flag("--pace", pace, "hold the line to the byte rate of the speed the host set");
-    app.add_option("--fault", faultSpecs,
+    app.add_option("--fault", faultOptions,
                    "silent | not-in-menu | noise=RATE | cut-after=K | memory-full-after=K (repeatable)");
     app.add_option("--seed", seed, "seed of the line noise");
     CLI11_PARSE(app, argc, argv);
 
     Faults faults;
     try {
-        for (const auto& spec : faultSpecs) ParseFault(spec, faults);
+        for (const auto& option : faultOptions) ParseFault(option, faults);
     } catch (const std::exception& e) {
         Say(e.what());
         return 2;

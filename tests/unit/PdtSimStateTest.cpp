@@ -71,8 +71,8 @@ TEST(PdtSimState, RoundTripKeepsEveryByte) {
 
 TEST(PdtSimState, FaultOptions) {
     Faults faults;
-    for (const char* spec : {"silent", "not-in-menu", "noise=0.25", "cut-after=5", "memory-full-after=0"})
-        ParseFault(spec, faults);
+    for (const char* option : {"silent", "not-in-menu", "noise=0.25", "cut-after=5", "memory-full-after=0"})
+        ParseFault(option, faults);
     EXPECT_TRUE(faults.silent);
     EXPECT_TRUE(faults.notInMenu);
     EXPECT_DOUBLE_EQ(faults.noise, 0.25);
