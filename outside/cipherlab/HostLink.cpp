@@ -225,6 +225,11 @@ bool HostLink::Clear(int document) {
 
 void HostLink::DropDownload() { download_.reset(); }
 
+int HostLink::AbandonDownload() {
+    DropDownload();
+    return -errorCode_;
+}
+
 int HostLink::ReadNext(char area, int number, Record& out) {
     if (!EndUpload()) return -errorCode_;
     if (download_ && (download_->area != area || download_->number != number)) DropDownload();
@@ -234,7 +239,6 @@ int HostLink::ReadNext(char area, int number, Record& out) {
         auto answer = CommandOk(kind::Read, std::string(1, area) + Number(number) + window, "READ", area);
         if (!answer) return -errorCode_;
         download_ = std::make_unique<Download>(Download{area, number, {}, {}, false, line_.NowMs(), 0, 0, false, false});
-
     }
     Download& d = *download_;
     const uint64_t timeout = DataTimeoutMs();
@@ -244,14 +248,11 @@ int HostLink::ReadNext(char area, int number, Record& out) {
     for (;;) {
         uint64_t now = line_.NowMs();
         uint64_t until = d.lastProgress + timeout;
-        if (!Receive(wait ? (until > now ? until - now : 0) : 0)) {
-            DropDownload();
-            return -errorCode_;
-        }
+        if (!Receive(wait ? (until > now ? until - now : 0) : 0)) return AbandonDownload();
         if (damaged_ > 0) {
             damaged_ = 0;
             d.damageSeen = d.heard = true;
-            if (auto reply = d.receiver.OnDamage().reply; reply && !Send(*reply)) return DropDownload(), -errorCode_;
+            if (auto reply = d.receiver.OnDamage().reply; reply && !Send(*reply)) return AbandonDownload();
         }
         while (!inbox_.empty()) {
             Frame frame = std::move(inbox_.front());
@@ -268,7 +269,7 @@ int HostLink::ReadNext(char area, int number, Record& out) {
                 for (auto& r : outcome.records) d.ready.push_back(std::move(r));
             }
             if (outcome.end) d.ended = true;
-            if (outcome.reply && !Send(*outcome.reply)) return DropDownload(), -errorCode_;
+            if (outcome.reply && !Send(*outcome.reply)) return AbandonDownload();
         }
         if (!d.ready.empty()) {
             out = std::move(d.ready.front());
@@ -295,7 +296,7 @@ int HostLink::ReadNext(char area, int number, Record& out) {
                 return -c;
             }
             d.lastProgress = line_.NowMs();
-            if (!Send(d.receiver.AckBody(AckStatus::Restart))) return DropDownload(), -errorCode_;
+            if (!Send(d.receiver.AckBody(AckStatus::Restart))) return AbandonDownload();
         }
         wait = true;
     }

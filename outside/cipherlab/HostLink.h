@@ -106,6 +106,7 @@ private:
     bool Send(const std::string& body);
     bool EndUpload();
     void DropDownload();
+    int AbandonDownload();  // drops the download; minus the error code
     bool UploadStep(bool block);
     bool PumpUpload(uint64_t timeoutMs);
 
