@@ -491,6 +491,21 @@ TEST(HostLinkWithFirmware, FaultsOfTheTerminal) {
         EXPECT_EQ(rig.state.databases[1], std::vector<Record>(goods.begin(), goods.begin() + 3));
     }
     {
+        // Real memory: the room is counted in bytes, and given back by a clear.
+        Rig rig;
+        const auto goods = Goods(3);
+        rig.state.freeMemoryBytes = StoredSize(goods[0]) + StoredSize(goods[1]) + 10;
+        EXPECT_TRUE(rig.link.Put(1, goods[0]));
+        EXPECT_TRUE(rig.link.Put(1, goods[1]));
+        EXPECT_FALSE(rig.link.Put(1, goods[2]));
+        EXPECT_EQ(rig.link.ErrorCode(), code::MemoryFull);
+        EXPECT_TRUE(rig.link.Finish());
+        EXPECT_EQ(rig.state.freeMemoryBytes, 10u);
+        rig.state.documents[0] = {goods[2]};
+        EXPECT_TRUE(rig.link.Clear(0));
+        EXPECT_EQ(rig.state.freeMemoryBytes, 10u + StoredSize(goods[2]));
+    }
+    {
         Faults pulled;
         pulled.cutAfter = 4;
         Rig rig(pulled);
