@@ -5,6 +5,7 @@
 
 #include "driver/DriverSettings.h"
 #include "rtl/Encoding.h"
+#include "support/ProgressViewer.h"
 
 namespace tolvane {
 
@@ -25,7 +26,7 @@ const Unit kUnits[] = {
     {"SafeIniFiles", Nothing, Nothing},    // IniFormatSettings
     {"tools", Nothing, Nothing},
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
-    {"ProgressViewer", Nothing, Nothing},  // window registry and window class
+    {"ProgressViewer", InitializeProgressViewer, FinalizeProgressViewer},  // window registry and window class
     {"ZAVLogger", Nothing, Nothing},       // level tags, ErrorsWriter, LogFormatSettings
     {"LoadDataFrm", Nothing, Nothing},     // LoadedRecords, DriverLog, application title
     {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
