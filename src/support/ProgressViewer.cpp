@@ -113,11 +113,16 @@ TProgressViewer::TProgressViewer(const std::string& caption, bool determinate, b
 
 TProgressViewer::~TProgressViewer() {
     StopBeforeDestruction();
-    // A task thread that was never started (the viewer was freed before it
-    // got that far) is freed here.
-    std::lock_guard lock(taskLock_);
-    delete task_;
-    task_ = nullptr;
+    // A task thread that was never started (the viewer thread failed before
+    // it got that far) is freed here; the lock is not held meanwhile, as the
+    // task thread takes it when it ends.
+    TAdditionalThread* task;
+    {
+        std::lock_guard lock(taskLock_);
+        task = task_;
+        task_ = nullptr;
+    }
+    delete task;
 }
 
 void TProgressViewer::SetLine(int32_t number, const std::string& text, uint8_t alignment, bool wordWrap, TColor color,
@@ -276,8 +281,12 @@ void TProgressViewer::Execute() {
         }
         if (!Terminated()) platform::Sleep(kTickInterval);
     }
-    StopTask();
+    {
+        std::lock_guard lock(taskLock_);
+        if (task_) task_->Terminate();
+    }
     CloseWindow();
+    WaitForTask();
 }
 
 void TProgressViewer::OpenWindow() {
@@ -315,11 +324,9 @@ void TProgressViewer::CloseWindow() {
     screen_.reset();
 }
 
-void TProgressViewer::StopTask() {
+// The task gets this viewer as its argument: the viewer outlives it.
+void TProgressViewer::WaitForTask() {
     std::unique_lock lock(taskLock_);
-    if (!task_) return;
-    task_->Terminate();
-    // The task gets this viewer as its argument: the viewer outlives it.
     taskEndedCv_.wait(lock, [this] { return task_ == nullptr; });
 }
 

@@ -127,7 +127,7 @@ private:
     void PumpMessages();
     void OpenWindow();
     void CloseWindow();
-    void StopTask();
+    void WaitForTask();
     void TaskEnded();
 
     // Viewer thread only.

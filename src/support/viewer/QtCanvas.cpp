@@ -26,6 +26,10 @@ void EnsureGuiApplication() {
         static char* argv[] = {arg0, arg1, arg2, nullptr};
         new QGuiApplication(argc, argv);  // lives as long as the process
     });
+    // The system's default face is a Windows font; the Cyrillic face of the
+    // installed font package stands in for it.
+    static std::once_flag substitutes;
+    std::call_once(substitutes, [] { QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans")); });
 }
 
 QString ToQString(const std::u16string& text) {
