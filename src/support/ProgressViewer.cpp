@@ -146,6 +146,7 @@ void TProgressViewer::SetLine(int32_t number, const std::string& text, uint8_t a
     it->FontSize = fontSize;
     it->FontStyle = fontStyle & DefaultFontStyle;
     it->Color = color;
+    ++linesGeneration_;
     std::stable_sort(lines_.begin(), lines_.end(),
                      [](const TStringInfo& a, const TStringInfo& b) { return a.Number < b.Number; });
     layoutValid_ = false;
@@ -174,6 +175,7 @@ void TProgressViewer::ChangeStringParams(int32_t number, const std::vector<uint8
             }
         }
         *it = std::move(line);
+        ++linesGeneration_;
         layoutValid_ = false;
     } catch (const Exception& e) {
         throw EProgressException("TProgressViewer.ChangeStringParams -> " + e.Message());
@@ -260,18 +262,7 @@ void TProgressViewer::Execute() {
     while (!Terminated()) {
         ApplyPendingChanges();
         PumpMessages();
-        {
-            std::lock_guard lock(linesLock_);
-            if (!layoutValid_) {
-                try {
-                    LayoutText();
-                    DrawBackground();
-                } catch (...) {
-                    // The next change tries again.
-                }
-                layoutValid_ = true;
-            }
-        }
+        LayoutIfChanged();
         if (window_) {
             try {
                 DrawProgress();
@@ -371,13 +362,36 @@ void TProgressViewer::PumpMessages() {
     for (const WindowEvent& event : window_->TakeEvents()) ViewerWindowProc(event.Window, event.Message);
 }
 
-// Runs with the lines lock taken.
-void TProgressViewer::LayoutText() {
+// The text is measured and drawn on a copy of the lines, so that a caller
+// setting a line never waits for fonts and drawing; the heights go back into
+// the lines unless they changed meanwhile (then the next tick lays out again).
+void TProgressViewer::LayoutIfChanged() {
+    std::vector<TStringInfo> lines;
+    uint64_t generation;
+    {
+        std::lock_guard lock(linesLock_);
+        if (layoutValid_) return;
+        layoutValid_ = true;
+        lines = lines_;
+        generation = linesGeneration_;
+    }
+    try {
+        LayoutText(lines);
+        DrawBackground();
+    } catch (...) {
+        // The next change tries again.
+    }
+    std::lock_guard lock(linesLock_);
+    if (generation != linesGeneration_) return;
+    for (size_t i = 0; i < lines.size() && i < lines_.size(); ++i) lines_[i].Height = lines[i].Height;
+}
+
+void TProgressViewer::LayoutText(std::vector<TStringInfo>& lines) {
     const int blockWidth = size_.Width - 20;
     std::vector<TextLine> texts;
-    texts.reserve(lines_.size());
+    texts.reserve(lines.size());
     int total = 0;
-    for (TStringInfo& line : lines_) {
+    for (TStringInfo& line : lines) {
         TextLine text{Cp1251ToUtf16(line.Text), ToTextFont(line), line.Alignment, line.WordWrap, 0};
         line.Height = canvas_->MeasureText(text, blockWidth);
         text.Height = line.Height;
@@ -385,6 +399,8 @@ void TProgressViewer::LayoutText() {
         texts.push_back(std::move(text));
     }
     canvas_->DrawTextBlock(blockWidth, texts, kBackgroundColor);
+    // The text decides the height only; the width stays, so the layout
+    // just made still fits.
     if (total > 0) ResizeWindow(-1, total + 70);
 }
 

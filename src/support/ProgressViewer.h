@@ -121,7 +121,8 @@ private:
 
     void ApplyPendingChanges();
     bool ResizeWindow(int width, int height);
-    void LayoutText();
+    void LayoutIfChanged();
+    void LayoutText(std::vector<TStringInfo>& lines);
     void DrawBackground();
     void DrawProgress();
     void PumpMessages();
@@ -144,9 +145,11 @@ private:
     double blockPosition_ = 0;
 
     // Lines lock: the lines, the layout-valid flag, the caption, the defaults.
+    // Held briefly only: the layout works on a copy.
     mutable std::mutex linesLock_;
     std::vector<TStringInfo> lines_;
     bool layoutValid_ = false;
+    uint64_t linesGeneration_ = 0;  // counts changes of the lines
     std::string caption_;
     viewer::TColor defaultColor_ = clDefault;
     int32_t defaultFontSize_ = DefaultFontSize;

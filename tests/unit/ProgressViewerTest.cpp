@@ -38,21 +38,23 @@ struct Record {
         std::unique_lock lock(m);
         return cv.wait_for(lock, std::chrono::seconds(20), pred);
     }
-    void Changed() { cv.notify_all(); }
+    // Changes the record and wakes the waiters while still holding the lock:
+    // once a test sees the change, the fake no longer touches the record
+    // (which goes with the test).
+    void Update(const std::function<void()>& change) {
+        std::lock_guard lock(m);
+        change();
+        cv.notify_all();
+    }
 };
 
 class FakeCanvas final : public ViewerCanvas {
 public:
     explicit FakeCanvas(Record& r) : r_(r) {
-        std::lock_guard lock(r_.m);
-        ++r_.canvasesAlive;
+        r_.Update([&] { ++r_.canvasesAlive; });
     }
     ~FakeCanvas() override {
-        {
-            std::lock_guard lock(r_.m);
-            --r_.canvasesAlive;
-        }
-        r_.Changed();
+        r_.Update([&] { --r_.canvasesAlive; });
     }
     // Two pixels per point and line; a wrapped line takes one line per
     // started 100 characters of the width.
@@ -61,19 +63,11 @@ public:
         return line.Font.Size * 2 * lines;
     }
     void DrawTextBlock(int, const std::vector<TextLine>& lines, TColor) override {
-        {
-            std::lock_guard lock(r_.m);
-            r_.textBlock = lines;
-        }
-        r_.Changed();
+        r_.Update([&] { r_.textBlock = lines; });
     }
     void DrawBackground(int, int, TColor) override {}
     void DrawProgress(const ProgressFrame& frame) override {
-        {
-            std::lock_guard lock(r_.m);
-            r_.frames.push_back(frame);
-        }
-        r_.Changed();
+        r_.Update([&] { r_.frames.push_back(frame); });
     }
     ImageView WindowImage() const override { return {}; }
 
@@ -86,31 +80,21 @@ public:
     explicit FakeWindow(Record& r) : r_(r) {}
     uint64_t Handle() const override { return 4711; }
     void Place(const TRect& bounds) override {
-        {
-            std::lock_guard lock(r_.m);
-            r_.places.push_back(bounds);
-        }
-        r_.Changed();
+        r_.Update([&] { r_.places.push_back(bounds); });
     }
     void SetButton(const TRect&) override {}
     bool ButtonPressed() const override { return false; }
     void Paint(const ImageView&) override {}
     void Hide() override {
-        {
-            std::lock_guard lock(r_.m);
-            r_.hidden = true;
-        }
-        r_.Changed();
+        r_.Update([&] { r_.hidden = true; });
     }
     std::vector<WindowEvent> TakeEvents() override {
         std::vector<WindowEvent> events;
-        {
-            std::lock_guard lock(r_.m);
+        r_.Update([&] {
             for (WindowMessage m : r_.pendingEvents) events.push_back({Handle(), m});
             r_.pendingEvents.clear();
             ++r_.takes;
-        }
-        r_.Changed();
+        });
         return events;
     }
 
