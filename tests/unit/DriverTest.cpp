@@ -32,7 +32,10 @@ protected:
         saved_ = DriverSettings;
         driver_ = CreateDriverObject();
     }
-    void TearDown() override { DriverSettings = saved_; }
+    void TearDown() override {
+        DriverSettings = saved_;
+        delete driver_;  // the library never frees its objects; the test owns this one
+    }
     TDriverSettings saved_;
     TPDTCipherDrv* driver_ = nullptr;
 };
