@@ -248,6 +248,14 @@ HRESULT CptObject::Method(DISPID id, std::vector<VARIANT*>& args, VARIANT* resul
     }
 }
 
+void CptObject::EndTransfer(const LinkResult& outcome) {
+    // One step, so that nobody sees the transfer over with its state unset.
+    std::lock_guard lock(mutex_);
+    state_ = outcome.state;
+    message_ = outcome.Ok() ? std::string() : outcome.message;
+    running_ = false;
+}
+
 void CptObject::SetState(int32_t code, const std::string& message) {
     std::lock_guard lock(mutex_);
     state_ = code;
@@ -343,8 +351,7 @@ int32_t CptObject::Read(const std::string& path, int32_t area, int32_t document)
         if (stop_ && outcome.Ok()) outcome = {state::TransferError, "Чтение документа прервано"};
         file.reset();
         if (!outcome.Ok()) tolvane::platform::DeleteFile(path);
-        running_ = false;
-        SetState(outcome);
+        EndTransfer(outcome);
     });
     return state::Reading;
 }
@@ -383,8 +390,7 @@ int32_t CptObject::Write(const std::string& path, int32_t database) {
         // Finish also closes a broken upload, so the terminal keeps what it stored.
         LinkResult finished = link_->Finish(database);
         if (outcome.Ok()) outcome = finished;
-        running_ = false;
-        SetState(outcome);
+        EndTransfer(outcome);
     });
     return state::Writing;
 }

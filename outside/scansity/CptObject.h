@@ -55,6 +55,7 @@ private:
     void SetState(int32_t code, const std::string& message = {});
     void SetState(const LinkResult& result) { SetState(result.state, result.message); }
     void StopWorker();
+    void EndTransfer(const LinkResult& outcome);
 
     std::atomic<uint32_t> references_{1};
     std::unique_ptr<TerminalLink> link_;
