@@ -28,8 +28,8 @@ const Unit kUnits[] = {
     {"tools", Nothing, Nothing},
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
-    {"ZAVLogger", Nothing, Nothing},       // level tags, ErrorsWriter, LogFormatSettings
-    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // + DriverLog, application title
+    {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},      // ErrorsWriter, LogFormatSettings
+    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // LoadedRecords, DriverLog; + application title
     {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
 };
 

@@ -3,16 +3,26 @@
 namespace tolvane {
 
 constinit TStringList* LoadedRecords = nullptr;
+constinit TLDSLogger* DriverLog = nullptr;
 
-void WriteDriverLog(const std::string&) {
-    // The driver log arrives with the log writer.
+void WriteDriverLog(const std::string& text) {
+    if (DriverLog) DriverLog->Write(text, lvInfo);
 }
 
-void InitializeLoadDataFrmUnit() { LoadedRecords = new TStringList; }
+void InitializeLoadDataFrmUnit() {
+    LoadedRecords = new TStringList;
+    // Touches no file: a log folder that is missing or read-only shows only
+    // when a line is written, and never stops the library from loading.
+    DriverLog = new TLDSLogger("C:\\TORV\\LogFiles\\PDT.log");
+    DriverLog->TrimInPlace = true;
+    DriverLog->SetTag("[Cipher]");
+}
 
 void FinalizeLoadDataFrmUnit() {
     delete LoadedRecords;
     LoadedRecords = nullptr;
+    delete DriverLog;
+    DriverLog = nullptr;
 }
 
 }  // namespace tolvane

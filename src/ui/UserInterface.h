@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tolvane {
 class TStringList;
@@ -53,6 +54,47 @@ public:
     virtual void Click(LoadButton button) = 0;
 };
 
+// Events of the settings dialog, handled by its logic. A handler that
+// raises has its message shown in the standard error box by the logic;
+// the dialog stays open.
+class ISettingsViewEvents {
+public:
+    virtual void BitBtn1Click() = 0;  // OK
+    virtual void cbClearDocumentClick() = 0;
+    virtual void cbFieldCountSelect() = 0;
+    virtual void cbField1Select() = 0;  // any row's field list
+    virtual void edDBDelimiterChange() = 0;
+    virtual void Label11Click() = 0;
+
+protected:
+    ~ISettingsViewEvents() = default;
+};
+
+// The settings dialog. The logic reaches its controls by their names
+// ("seComPort", "cbBaud", "seLen3", ...), as the form's code does.
+class ISettingsView {
+public:
+    virtual ~ISettingsView() = default;
+    virtual void Bind(ISettingsViewEvents& events) = 0;
+    // Shows the dialog modally; OK closes it only through SetModalResult.
+    virtual ModalResult ShowModal() = 0;
+    virtual void SetModalResult(ModalResult result) = 0;
+    virtual void SetActivePage(int index) = 0;
+
+    virtual void SetItems(const std::string& control, const std::vector<std::string>& items) = 0;
+    virtual int ItemIndex(const std::string& control) const = 0;  // -1: none selected
+    virtual void SetItemIndex(const std::string& control, int index) = 0;
+    virtual int Value(const std::string& spinEdit) const = 0;
+    virtual void SetValue(const std::string& spinEdit, int value) = 0;
+    virtual bool Checked(const std::string& checkBox) const = 0;
+    virtual void SetChecked(const std::string& checkBox, bool checked) = 0;
+    virtual std::string Text(const std::string& edit) const = 0;
+    virtual void SetText(const std::string& edit, const std::string& text) = 0;
+    virtual bool Enabled(const std::string& control) const = 0;
+    virtual void SetEnabled(const std::string& control, bool enabled) = 0;
+    virtual void SetHint(const std::string& control, const std::string& hint) = 0;
+};
+
 class IUserInterface {
 public:
     virtual ~IUserInterface() = default;
@@ -66,6 +108,11 @@ public:
     // Lets open windows repaint and take input while the caller works.
     virtual void ProcessMessages() = 0;
     virtual std::unique_ptr<ILoadView> CreateLoadView() = 0;
+    virtual std::unique_ptr<ISettingsView> CreateSettingsView() = 0;
+    // A message box with the warning icon (the exclamation mark).
+    virtual void ShowWarning(const std::string& text, const std::string& caption) = 0;
+    // A message box with the information icon.
+    virtual void ShowInformation(const std::string& text, const std::string& caption) = 0;
 };
 
 // The installed backend; raises when none is installed.

@@ -102,4 +102,22 @@ bool ScriptedUi::ConfirmOkCancel(const std::string& text, const std::string& cap
 
 std::unique_ptr<ui::ILoadView> ScriptedUi::CreateLoadView() { return std::make_unique<ScriptedLoadView>(*this); }
 
+std::unique_ptr<ui::ISettingsView> ScriptedUi::CreateSettingsView() {
+    auto view = std::make_unique<ScriptedSettingsView>(settingsSteps);
+    settingsView = view.get();
+    return view;
+}
+
+ui::ModalResult ScriptedSettingsView::ShowModal() {
+    while (!cancelled_ && PendingResult() != ui::ModalResult::Ok) {
+        if (steps_.empty()) throw std::logic_error("the script ran out of steps with the dialog open");
+        Step step = steps_.front();
+        steps_.pop_front();
+        step(*this);
+    }
+    return cancelled_ ? ui::ModalResult::Cancel : ui::ModalResult::Ok;
+}
+
+void ScriptedSettingsView::PressOk() { events_->BitBtn1Click(); }
+
 }  // namespace tolvane::test

@@ -7,8 +7,11 @@
 #include <string>
 #include <vector>
 
+#include <functional>
+
 #include "rtl/StringList.h"
 #include "ui/UserInterface.h"
+#include "ui/text/SettingsControls.h"
 
 namespace tolvane::test {
 
@@ -17,6 +20,24 @@ enum class Action { PressOk, PressCancel, PressEnterInMemo, PressEsc, CloseWindo
 struct Question {
     std::string text, caption;
     bool defaultOk;
+};
+
+// The settings dialog: ShowModal runs the operator's steps in order until
+// one of them closes it (OK accepted, or Cancel).
+class ScriptedSettingsView : public ui::SettingsControls {
+public:
+    using Step = std::function<void(ScriptedSettingsView&)>;
+    explicit ScriptedSettingsView(std::deque<Step>& steps) : steps_(steps) {}
+
+    ui::ModalResult ShowModal() override;
+    // Operator actions a step may take.
+    void PressOk();
+    void PressCancel() { cancelled_ = true; }
+    ui::ISettingsViewEvents& Events() { return *events_; }
+
+private:
+    std::deque<Step>& steps_;
+    bool cancelled_ = false;
 };
 
 class ScriptedUi : public ui::IUserInterface {
@@ -30,6 +51,10 @@ public:
     std::vector<Question> questions;
     std::vector<std::string> errors;
     std::vector<std::string> messages;
+    std::vector<std::string> warnings;
+    std::vector<std::string> informations;
+    std::deque<ScriptedSettingsView::Step> settingsSteps;
+    ScriptedSettingsView* settingsView = nullptr;  // the last one created
     int processMessagesCalls = 0;
 
     // The state of the last load window when it closed.
@@ -49,6 +74,9 @@ public:
     bool ConfirmOkCancel(const std::string& text, const std::string& caption, bool defaultOk) override;
     void ProcessMessages() override { ++processMessagesCalls; }
     std::unique_ptr<ui::ILoadView> CreateLoadView() override;
+    std::unique_ptr<ui::ISettingsView> CreateSettingsView() override;
+    void ShowWarning(const std::string& text, const std::string&) override { warnings.push_back(text); }
+    void ShowInformation(const std::string& text, const std::string&) override { informations.push_back(text); }
 };
 
 }  // namespace tolvane::test

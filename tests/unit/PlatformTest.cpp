@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "TestSupport.h"
 #include "platform/Files.h"
+#include "platform/Messages.h"
 #include "platform/NamedMutex.h"
 #include "platform/Paths.h"
 #include "platform/SystemError.h"
@@ -112,6 +114,27 @@ TEST(NamedMutex, ReentrantForOwnerAndExclusiveAcrossThreads) {
     EXPECT_TRUE(other);
     EXPECT_FALSE(a->Release());
     EXPECT_EQ(GetLastError(), ERROR_NOT_OWNER);
+}
+
+TEST(PostMessage, GoesToTheInstalledHandlerOnly) {
+    EXPECT_FALSE(PostMessage(7, 1345, 0, 0));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+
+    std::vector<std::tuple<WindowHandle, uint32_t, uintptr_t, intptr_t>> posts;
+    auto previous = SetPostMessageHandler([&](WindowHandle w, uint32_t m, uintptr_t wp, intptr_t lp) {
+        posts.emplace_back(w, m, wp, lp);
+        return w != 13;
+    });
+    EXPECT_FALSE(previous);
+    EXPECT_TRUE(PostMessage(7, 1345, 1, -2));
+    EXPECT_FALSE(PostMessage(13, 1, 0, 0));  // the handler's answer
+    EXPECT_FALSE(PostMessage(0, 1, 0, 0));   // never delivered
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    auto installed = SetPostMessageHandler(nullptr);
+    EXPECT_TRUE(installed);
+    EXPECT_FALSE(PostMessage(7, 1345, 0, 0));
+    ASSERT_EQ(posts.size(), 2u);
+    EXPECT_EQ(posts[0], std::make_tuple(WindowHandle(7), 1345u, uintptr_t(1), intptr_t(-2)));
 }
 
 }  // namespace

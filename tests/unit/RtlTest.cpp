@@ -11,6 +11,7 @@
 #include "rtl/DateTime.h"
 #include "rtl/Encoding.h"
 #include "rtl/Exception.h"
+#include "rtl/FileNames.h"
 #include "rtl/Format.h"
 #include "rtl/StringList.h"
 #include "rtl/Strings.h"
@@ -220,6 +221,27 @@ TEST(Variant, ChangeTypeToTextAndInteger) {
     d.vt = VT_R8;
     d.dblVal = 2.5;
     EXPECT_EQ(VarToInt(d), 2);  // banker's rounding, as OLE does
+}
+
+TEST(FileNames, SplitFolderNameAndExtension) {
+    struct Case {
+        std::string name, path, file, ext;
+    };
+    const Case cases[] = {
+        {"C:\\TORV\\LogFiles\\PDT.log", "C:\\TORV\\LogFiles\\", "PDT.log", ".log"},
+        {"/tmp/a.b/PDT.log001", "/tmp/a.b/", "PDT.log001", ".log001"},
+        {"C:PDT", "C:", "PDT", ""},
+        {"PDT.log", "", "PDT.log", ".log"},
+        {"C:\\dir.d\\noext", "C:\\dir.d\\", "noext", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ExtractFilePath(c.name), c.path) << c.name;
+        EXPECT_EQ(ExtractFileName(c.name), c.file) << c.name;
+        EXPECT_EQ(ExtractFileExt(c.name), c.ext) << c.name;
+    }
+    EXPECT_EQ(IncludeTrailingPathDelimiter("C:\\TORV"), "C:\\TORV\\");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/opt/bin"), "/opt/bin/");
+    EXPECT_EQ(IncludeTrailingPathDelimiter("/opt/bin/"), "/opt/bin/");
 }
 
 }  // namespace

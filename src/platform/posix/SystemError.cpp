@@ -69,6 +69,7 @@ std::string SysErrorMessage(uint32_t code) {
         case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";
         case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long.";
         case ERROR_NOT_OWNER: return "Attempt to release mutex not owned by caller.";
+        case ERROR_INVALID_WINDOW_HANDLE: return "Invalid window handle.";
         case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.";
         default: return "System error.  Code: " + std::to_string(code) + ".";
     }

@@ -7,6 +7,7 @@
 #include "platform/Process.h"
 #include "rtl/Encoding.h"
 #include "rtl/Strings.h"
+#include "ui/text/SettingsControls.h"
 #include "ui/text/TextLoadView.h"
 
 namespace tolvane::ui {
@@ -70,6 +71,15 @@ private:
     std::vector<TextLoadView*>& open_;
 };
 
+// Without an operator the dialog is closed with Cancel: nothing is written.
+class BatchSettingsView : public SettingsControls {
+public:
+    ModalResult ShowModal() override {
+        WriteErr("Параметры ТСД Cipher: без оператора окно закрыто кнопкой \"Отмена\", настройки не изменены");
+        return ModalResult::Cancel;
+    }
+};
+
 class BatchUserInterface : public IUserInterface {
 public:
     const char* Name() const override { return "batch"; }
@@ -92,6 +102,9 @@ public:
     }
 
     std::unique_ptr<ILoadView> CreateLoadView() override { return std::make_unique<BatchLoadView>(open_); }
+    std::unique_ptr<ISettingsView> CreateSettingsView() override { return std::make_unique<BatchSettingsView>(); }
+    void ShowWarning(const std::string& text, const std::string& caption) override { ShowMessage(text, caption); }
+    void ShowInformation(const std::string& text, const std::string& caption) override { ShowMessage(text, caption); }
 
 private:
     std::vector<TextLoadView*> open_;

@@ -7,6 +7,7 @@
 #include "platform/Process.h"
 #include "rtl/Encoding.h"
 #include "rtl/Strings.h"
+#include "ui/console/ConsoleSettingsView.h"
 #include "ui/text/TextLoadView.h"
 
 namespace tolvane::ui {
@@ -143,6 +144,9 @@ public:
     }
 
     std::unique_ptr<ILoadView> CreateLoadView() override { return std::make_unique<ConsoleLoadView>(open_); }
+    std::unique_ptr<ISettingsView> CreateSettingsView() override { return CreateConsoleSettingsView(); }
+    void ShowWarning(const std::string& text, const std::string& caption) override { ShowMessage(text, caption); }
+    void ShowInformation(const std::string& text, const std::string& caption) override { ShowMessage(text, caption); }
 
 private:
     std::vector<ConsoleLoadView*> open_;

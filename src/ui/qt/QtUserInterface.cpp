@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "ui/qt/QtLoadView.h"
+#include "ui/qt/QtSettingsView.h"
 #include "ui/qt/QtSupport.h"
 
 namespace tolvane::ui {
@@ -24,11 +25,13 @@ public:
     }
 
     void ShowMessage(const std::string& text, const std::string& caption) override {
-        qt::EnsureApplication();
-        QMessageBox box(QMessageBox::NoIcon, qt::FromCp1251(caption), qt::FromCp1251(text), QMessageBox::Ok,
-                        QApplication::activeWindow());
-        box.setObjectName("MessageBox");
-        box.exec();
+        Box(QMessageBox::NoIcon, text, caption);
+    }
+    void ShowWarning(const std::string& text, const std::string& caption) override {
+        Box(QMessageBox::Warning, text, caption);
+    }
+    void ShowInformation(const std::string& text, const std::string& caption) override {
+        Box(QMessageBox::Information, text, caption);
     }
 
     bool ConfirmOkCancel(const std::string& text, const std::string& caption, bool defaultOk) override {
@@ -52,7 +55,20 @@ public:
         return std::make_unique<qt::QtLoadView>(open_);
     }
 
+    std::unique_ptr<ISettingsView> CreateSettingsView() override {
+        qt::EnsureApplication();
+        return std::make_unique<qt::QtSettingsView>();
+    }
+
 private:
+    static void Box(QMessageBox::Icon icon, const std::string& text, const std::string& caption) {
+        qt::EnsureApplication();
+        QMessageBox box(icon, qt::FromCp1251(caption), qt::FromCp1251(text), QMessageBox::Ok,
+                        QApplication::activeWindow());
+        box.setObjectName("MessageBox");
+        box.exec();
+    }
+
     std::vector<qt::QtLoadView*> open_;
 };
 
