@@ -42,10 +42,6 @@ const char* const ReadinessAnswers[2] = {"не готов", "готов"};
 
 using TextBuffer = std::array<char, CipherBufferSize>;
 
-// The text of a buffer the library filled: up to its zero, and never beyond
-// the 255 characters a buffer may hold, whatever the library wrote.
-std::string BufferText(const char* buffer) { return std::string(buffer, strnlen(buffer, CipherMaxText)); }
-
 // A piece of the clock text by 1-based position and length; empty beyond
 // the end of the text.
 std::string ClockPiece(const std::string& text, size_t position, size_t length) {
@@ -127,7 +123,7 @@ TLibraryError TCipherIO::GetLibraryError() {
     TextBuffer buffer{};
     TLibraryError error;
     error.Code = Lib().GetError(buffer.data());
-    error.Text = BufferText(buffer.data());
+    error.Text = CipherBufferText(buffer.data());
     return error;
 }
 
@@ -146,13 +142,13 @@ bool TCipherIO::IsReadyForExchange() { return CipherBool(Lib().GetCurrentState()
 std::string TCipherIO::ReadSerialNumber() {
     TextBuffer buffer{};
     Lib().GetSerialNumber(buffer.data());
-    return BufferText(buffer.data());
+    return CipherBufferText(buffer.data());
 }
 
 std::string TCipherIO::ReadClockText() {
     TextBuffer buffer{};
     if (!CipherBool(Lib().GetTime(buffer.data()))) return {};
-    return BufferText(buffer.data());
+    return CipherBufferText(buffer.data());
 }
 
 TDateTime TCipherIO::ReadClock() { return ParseClockText(ReadClockText()); }

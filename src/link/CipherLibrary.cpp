@@ -1,5 +1,6 @@
 #include "link/CipherLibrary.h"
 
+#include <cstring>
 #include <mutex>
 
 #include "platform/Library.h"
@@ -51,6 +52,8 @@ TCipherLibrary LoadTable() {
 }
 
 }  // namespace
+
+std::string CipherBufferText(const char* buffer) { return std::string(buffer, strnlen(buffer, CipherMaxText)); }
 
 const TCipherLibrary& LoadedCipherLibrary() {
     // Kept loaded until the process ends: the library holds the open port

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tolvane {
 
@@ -54,6 +55,10 @@ extern const char* const CipherLibraryName;
 // at the next call. Raises a general exception when the library or one of
 // its functions cannot be found.
 const TCipherLibrary& LoadedCipherLibrary();
+
+// The text of a buffer the library filled: up to its zero, and never beyond
+// the 255 characters a buffer may hold, whatever the library wrote.
+std::string CipherBufferText(const char* buffer);
 
 // The lowest byte of a boolean answer.
 inline bool CipherBool(int32_t answer) { return (answer & 0xFF) != 0; }

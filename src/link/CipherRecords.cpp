@@ -33,8 +33,6 @@ void CheckSlotCount(const SlotArray& slots) {
     TOLVANE_ASSERT(!slots.empty(), "Ноль - слишком малое количество полей");
 }
 
-std::string BufferText(const char* buffer) { return std::string(buffer, strnlen(buffer, CipherMaxText)); }
-
 // Copies at most 255 characters and always ends the buffer with a zero.
 void FillBuffer(char* buffer, const std::string& text) {
     size_t length = std::min(text.size(), size_t(CipherMaxText));
@@ -87,7 +85,7 @@ int32_t TCipherIO::ReadCall(TDownloadMode mode, int32_t number, SlotArray& slots
     const int32_t answer =
         read(number, f[0].get(), f[1].get(), f[2].get(), f[3].get(), f[4].get(), f[5].get(), f[6].get(), f[7].get());
     if (answer == 1)
-        for (size_t k = 0; k < slots.size(); ++k) slots[k] = BufferText(f[k].get());
+        for (size_t k = 0; k < slots.size(); ++k) slots[k] = CipherBufferText(f[k].get());
     return answer;
 }
 
