@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "Config.h"
 #include "HostLibrary.h"
 #include "Text.h"
 
@@ -48,6 +49,15 @@ int main(int argc, char** argv) {
     std::string goodsFile;
     sendGoods->add_option("FILE", goodsFile, "the goods file")->required();
     auto* settings = app.add_subcommand("settings", "show the settings dialog");
+    auto* config = app.add_subcommand("config", "read or change section [Tolvane] of Trade.ini");
+    config->require_subcommand(1);
+    auto* configList = config->add_subcommand("list", "print every key as KEY=VALUE");
+    auto* configGet = config->add_subcommand("get", "print the value of one key");
+    auto* configSet = config->add_subcommand("set", "set one key");
+    std::string configKey, configValue;
+    configGet->add_option("KEY", configKey, "the key")->required();
+    configSet->add_option("KEY", configKey, "the key")->required();
+    configSet->add_option("VALUE", configValue, "the value (UTF-8)")->required();
 
     CLI11_PARSE(app, argc, argv);
     if (!prefix.empty()) setenv("TOLVANE_PREFIX", prefix.c_str(), 1);
@@ -63,6 +73,10 @@ int main(int argc, char** argv) {
             std::cout << app.help();
             return 0;
         }
+        // Configuration goes to the file itself; the driver is not loaded.
+        if (*configList) return tolvanehost::ConfigList(std::cout);
+        if (*configGet) return tolvanehost::ConfigGet(configKey, std::cout, std::cerr);
+        if (*configSet) return tolvanehost::ConfigSet(configKey, configValue, std::cerr);
         tolvanehost::Driver driver(libraryPath);
         if (*version) std::cout << driver.GetVersion() << "\n";
         if (*name) std::cout << driver.GetDriverName() << "\n";

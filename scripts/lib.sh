@@ -6,7 +6,7 @@ TOLVANE_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   qt6-base-dev libxcb1-dev libxcb-keysyms1-dev libxcb-xtest0-dev
-  xvfb xauth x11-utils fonts-dejavu-core imagemagick
+  xvfb xauth x11-utils fonts-dejavu-core fonts-liberation2 imagemagick
 )
 
 tolvane_install_packages() {

@@ -1,11 +1,10 @@
 #include "driver/SettingsDialog.h"
 
-#include "rtl/Exception.h"
+#include "driver/CipherMainForm.h"
+#include "driver/DriverSettings.h"
 
 namespace tolvane {
 
-void ShowSettings() {
-    throw ENotBuilt("Окно настроек драйвера ещё не реализовано в этой сборке");
-}
+void ShowSettings() { ShowSettingsDialog(DriverSettings); }
 
 }  // namespace tolvane

@@ -6,6 +6,7 @@
 #include "driver/DriverSettings.h"
 #include "exchange/LoadDataUnit.h"
 #include "rtl/Encoding.h"
+#include "support/SafeIniFile.h"
 #include "ui/Backends.h"
 
 namespace tolvane {
@@ -24,13 +25,13 @@ void Nothing() {}
 void FinalizeCipherMainFrm() { DriverSettings.DBDelimiter.clear(); }
 
 const Unit kUnits[] = {
-    {"SafeIniFiles", Nothing, Nothing},    // IniFormatSettings
+    {"SafeIniFiles", InitializeSafeIniFiles, FinalizeSafeIniFiles},
     {"tools", Nothing, Nothing},
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
     {"ProgressViewer", Nothing, Nothing},  // window registry and window class
     {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},      // ErrorsWriter, LogFormatSettings
     {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // LoadedRecords, DriverLog; + application title
-    {"CipherMainFrm", Nothing, FinalizeCipherMainFrm},  // LoadDriverSettings
+    {"CipherMainFrm", LoadDriverSettings, FinalizeCipherMainFrm},
 };
 
 size_t started = 0;

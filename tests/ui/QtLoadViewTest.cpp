@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "FakeDriver.h"
+#include "QtOperator.h"
 #include "TestSupport.h"
 #include "exchange/Exchange.h"
 #include "exchange/LoadDataUnit.h"
@@ -22,66 +23,15 @@
 #include "ui/qt/QtUserInterface.h"
 
 using namespace tolvane;
+using test::Child;
+using test::TopLevel;
 
 namespace {
-
-const bool offscreen = [] { return setenv("QT_QPA_PLATFORM", "offscreen", 0) == 0; }();
-
-QWidget* TopLevel(const char* name) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == name && w->isVisible()) return w;
-    return nullptr;
-}
-
-template <typename T>
-T* Child(const char* window, const char* name) {
-    QWidget* w = TopLevel(window);
-    return w ? w->findChild<T*>(name) : nullptr;
-}
-
-// Steps run from the event loop, each once its condition holds; a step
-// that never comes true fails the test and closes every window.
-class Operator {
-public:
-    void When(std::function<bool()> ready, std::function<void()> act) { steps_.push_back({ready, act}); }
-
-    void Start() {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
-        timer_.start();
-    }
-
-    bool Done() const { return steps_.empty(); }
-
-private:
-    void Tick() {
-        if (steps_.empty()) return;
-        if (++ticks_ > 1000) {  // ten seconds of event loop without progress
-            ADD_FAILURE() << "operator step " << done_ << " never became possible";
-            steps_.clear();
-            for (QWidget* w : QApplication::topLevelWidgets()) w->close();
-            if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
-            return;
-        }
-        if (!steps_.front().first()) return;
-        auto act = steps_.front().second;
-        steps_.pop_front();
-        ++done_;
-        ticks_ = 0;
-        // Run it outside this tick: an action that opens a modal box starts
-        // a nested event loop, and a timer never fires inside its own slot.
-        QTimer::singleShot(0, act);
-    }
-
-    std::deque<std::pair<std::function<bool()>, std::function<void()>>> steps_;
-    QTimer timer_;
-    int ticks_ = 0, done_ = 0;
-};
 
 class QtLoadView : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(offscreen);
+        ASSERT_TRUE(test::UseOffscreenPlatform());
         test::terminal = &fake;
         InitializeLoadDataFrmUnit();
         ui::Install(ui::CreateQtUserInterface());
@@ -103,7 +53,7 @@ protected:
     test::TempPrefix prefix;
     test::FakeTerminal fake;
     TDriverSettings settings;
-    Operator op;
+    test::Operator op;
 };
 
 TEST_F(QtLoadView, LoadShowsMessagesAndOkHandsTheRecordsOver) {

@@ -1,6 +1,8 @@
 // Paths, share-mode opens, atomic replacement and the in-process side of
 // named mutexes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -11,6 +13,7 @@
 #include "platform/Messages.h"
 #include "platform/NamedMutex.h"
 #include "platform/Paths.h"
+#include "platform/SerialPort.h"
 #include "platform/SystemError.h"
 
 using namespace tolvane::platform;
@@ -135,6 +138,92 @@ TEST(PostMessage, GoesToTheInstalledHandlerOnly) {
     EXPECT_FALSE(PostMessage(7, 1345, 0, 0));
     ASSERT_EQ(posts.size(), 2u);
     EXPECT_EQ(posts[0], std::make_tuple(WindowHandle(7), 1345u, uintptr_t(1), intptr_t(-2)));
+}
+
+}  // namespace
+
+namespace {
+
+class ManualClock : public Clock {
+public:
+    uint64_t NowMs() const override { return now; }
+    uint64_t now = 1000;
+};
+
+TEST(Deadline, CountsDownAndStops) {
+    ManualClock clock;
+    Deadline deadline(clock, 250);
+    EXPECT_EQ(deadline.RemainingMs(), 250u);
+    EXPECT_FALSE(deadline.Expired());
+    clock.now += 249;
+    EXPECT_EQ(deadline.RemainingMs(), 1u);
+    clock.now += 1;
+    EXPECT_TRUE(deadline.Expired());
+    clock.now += 10;
+    EXPECT_EQ(deadline.RemainingMs(), 0u);  // never wraps below zero
+}
+
+// A pseudo-terminal pair: the port under test opens the slave side.
+struct PtyPair {
+    PtyPair() {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) throw std::runtime_error("no pty");
+        slave = ptsname(master);
+    }
+    ~PtyPair() {
+        if (master >= 0) close(master);
+    }
+    int master;
+    std::string slave;
+};
+
+TEST(SerialPort, ReadsWritesTimesOutAndSeesTheHangUp) {
+    PtyPair pty;
+    auto port = SerialPort::Open(pty.slave);
+    ASSERT_TRUE(port);
+    ASSERT_TRUE(port->Configure(9600));
+    EXPECT_FALSE(port->Configure(12345));  // no such speed
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+
+    // Raw mode: every byte value passes unchanged, no echo, no line editing.
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(char(b));
+    ASSERT_EQ(write(pty.master, all.data(), all.size()), 256);
+    std::string got;
+    char buffer[512];
+    size_t n = 0;
+    while (got.size() < all.size()) {
+        ASSERT_EQ(port->Read(buffer, sizeof buffer, 5000, n), SerialPort::ReadResult::Data);
+        got.append(buffer, n);
+    }
+    EXPECT_EQ(got, all);
+    EXPECT_EQ(port->Read(buffer, sizeof buffer, 0, n), SerialPort::ReadResult::Timeout);
+    EXPECT_EQ(n, 0u);
+
+    ASSERT_TRUE(port->Write("ping", 4));
+    char back[8] = {};
+    ASSERT_EQ(read(pty.master, back, sizeof back), 4);
+    EXPECT_STREQ(back, "ping");
+
+    ASSERT_EQ(write(pty.master, "stale", 5), 5);
+    port->FlushInput();
+    EXPECT_EQ(port->Read(buffer, sizeof buffer, 0, n), SerialPort::ReadResult::Timeout);
+
+    EXPECT_FALSE(port->HungUp());
+    close(pty.master);
+    pty.master = -1;
+    EXPECT_TRUE(port->HungUp());
+    EXPECT_EQ(port->Read(buffer, sizeof buffer, 5000, n), SerialPort::ReadResult::HungUp);
+    EXPECT_FALSE(port->Write("x", 1));
+}
+
+TEST(SerialPort, RefusesWhatIsNotAPort) {
+    TempPrefix prefix;
+    tolvane::test::WriteFile(prefix.Path() + "/file", "x");
+    EXPECT_FALSE(SerialPort::Open(prefix.Path() + "/file"));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(SerialPort::Open(prefix.Path() + "/none"));
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

@@ -58,6 +58,7 @@ std::string SysErrorMessage(uint32_t code) {
         case ERROR_LOCK_VIOLATION:
             return "The process cannot access the file because another process has locked a portion of the file.";
         case ERROR_HANDLE_EOF: return "Reached the end of the file.";
+        case ERROR_NOT_SUPPORTED: return "The request is not supported.";
         case ERROR_FILE_EXISTS: return "The file exists.";
         case ERROR_INVALID_PARAMETER: return "The parameter is incorrect.";
         case ERROR_BUFFER_OVERFLOW: return "The file name is too long.";
@@ -68,6 +69,7 @@ std::string SysErrorMessage(uint32_t code) {
         case ERROR_DIR_NOT_EMPTY: return "The directory is not empty.";
         case ERROR_ALREADY_EXISTS: return "Cannot create a file when that file already exists.";
         case ERROR_FILENAME_EXCED_RANGE: return "The filename or extension is too long.";
+        case ERROR_MORE_DATA: return "More data is available.";
         case ERROR_NOT_OWNER: return "Attempt to release mutex not owned by caller.";
         case ERROR_INVALID_WINDOW_HANDLE: return "Invalid window handle.";
         case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.";

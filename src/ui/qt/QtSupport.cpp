@@ -15,6 +15,10 @@ void EnsureApplication() {
     static char name[] = "tolvane";
     static char* argv[] = {name, nullptr};
     new QApplication(argc, argv);  // lives as long as the process
+    // The forms are laid out for Tahoma; where it is missing, Liberation
+    // Sans has close enough widths (DejaVu Sans, the usual fallback, is
+    // wider and overflows the fixed layouts).
+    QFont::insertSubstitutions("Tahoma", {"Liberation Sans", "Arial", "DejaVu Sans"});
 }
 
 QString FromCp1251(const std::string& text) { return QString::fromStdU16String(Cp1251ToUtf16(text)); }
