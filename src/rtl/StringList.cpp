@@ -1,6 +1,7 @@
 #include "rtl/StringList.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -107,12 +108,20 @@ void TStringList::SetText(std::string_view text) {
 }
 
 void TStringList::LoadFromFile(const std::string& nativePath) {
-    std::ifstream in(nativePath, std::ios::binary);
-    if (!in) throw EFOpenError(Format("Cannot open file \"%s\". %s", {nativePath, std::strerror(errno)}));
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) throw EInOutError(Format("Cannot read file \"%s\"", {nativePath}));
-    SetText(content.str());
+    // stdio rather than a stream: a failed read (a folder, an I/O error)
+    // must not pass for an empty file.
+    std::FILE* file = std::fopen(nativePath.c_str(), "rb");
+    if (!file) throw EFOpenError(Format("Cannot open file \"%s\". %s", {nativePath, std::strerror(errno)}));
+    std::string content;
+    char chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) content.append(chunk, got);
+    const int readError = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (readError == EISDIR)
+        throw EFOpenError(Format("Cannot open file \"%s\". %s", {nativePath, std::strerror(readError)}));
+    if (readError) throw EInOutError(Format("Cannot read file \"%s\". %s", {nativePath, std::strerror(readError)}));
+    SetText(content);
 }
 
 void TStringList::SaveToFile(const std::string& nativePath) const {

@@ -2,7 +2,11 @@
 // lists, code page conversion, Variants.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "rtl/DateTime.h"
 #include "rtl/Encoding.h"
@@ -148,6 +152,24 @@ TEST(StringList, SplitsAnyLineBreakAndJoinsWithCrLf) {
     pairs.SetValue("MILK", "5");
     EXPECT_EQ(pairs[1], "MILK=5");
     EXPECT_EQ(pairs.Names(0), "Хлеб");
+}
+
+TEST(StringList, LoadsBytesAsTheyAreAndRefusesWhatIsNoFile) {
+    char folder[] = "/tmp/tolvane-rtl-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string file = std::string(folder) + "/lines.txt";
+    TStringList written{"\xC0\xE1\xE2", "", "tail"};
+    written.SaveToFile(file);
+    TStringList read;
+    read.LoadFromFile(file);
+    EXPECT_EQ(read.Lines(), written.Lines());
+    // A folder opens like a file on this platform but reads nothing: it must
+    // not load as an empty list.
+    EXPECT_THROW(read.LoadFromFile(folder), EFOpenError);
+    EXPECT_THROW(read.LoadFromFile(file + ".missing"), EFOpenError);
+    EXPECT_EQ(read.Lines(), written.Lines());
+    std::remove(file.c_str());
+    rmdir(folder);
 }
 
 TEST(Exception, CloneKeepsClassAndRaisesByDynamicType) {
