@@ -88,6 +88,37 @@ TEST_F(EndToEnd, SendGoodsWritesTheLookupDatabase) {
     EXPECT_EQ(db[1][1], "Молоко");
 }
 
+// A SCANSITY terminal: the driver registers the automation server that
+// `tolvane init` installed, which reads field 1 as the code and field 2 as
+// the quantity.
+TEST_F(EndToEnd, ScanSityTerminalThroughTheAutomationServer) {
+    ASSERT_EQ(Tolvane("init").status, 0);
+    Tolvane("config set ProgramType 1");
+    Tolvane("config set ClearDocument 1");
+    json doc = json::array({json::array({"4600000000011", "2"}), json::array({"4600000000028", ""}),
+                            json::array({"4600000000011", "3"})});
+    json state = Terminal({{"0", doc}});
+    state["firmware"] = "scansity";
+    PdtSimProcess sim(prefix.Path(), 1, state.dump());
+
+    CommandResult loaded = Tolvane("load", "yes");
+    EXPECT_EQ(loaded.status, 0) << loaded.err;
+    EXPECT_EQ(loaded.out, "4600000000011\t5\n4600000000028\t1\n");
+    EXPECT_NE(loaded.err.find("Регистрация прошла успешно!"), std::string::npos) << loaded.err;
+    EXPECT_NE(loaded.err.find("Документ №1 успешно удален"), std::string::npos) << loaded.err;
+
+    WriteFile(prefix.DriveC("TORV/goods.txt"), "4600000000011\t\xD5\xEB\xE5\xE1\t35.50\r\n");
+    CommandResult sent = Tolvane("send-goods 'C:\\TORV\\goods.txt'");
+    EXPECT_EQ(sent.status, 0) << sent.err;
+    EXPECT_NE(sent.err.find("В ТСД после записи базы данных осталось памяти: "), std::string::npos) << sent.err;
+    EXPECT_EQ(sent.err.find("Регистрация прошла успешно!"), std::string::npos) << "registered once";
+    sim.Stop();
+    json saved = ReadState(sim.StatePath());
+    EXPECT_TRUE(saved["documents"]["0"].empty());
+    ASSERT_EQ(saved["databases"]["1"].size(), 1u);
+    EXPECT_EQ(saved["databases"]["1"][0][1], "Хлеб");
+}
+
 TEST_F(EndToEnd, BrokenLinesGiveAClearMessageNullAndClearNothing) {
     struct Case {
         std::vector<std::string> faults;
