@@ -150,6 +150,8 @@ int32_t TCipherCitySoftPDT::DoReadDocument(int32_t docNumber, TStringList& recor
     if (platform::FileExists(kTempFile) && !platform::DeleteFile(kTempFile)) platform::RaiseLastOSError();
     int32_t count = ToInt(TerminalObject.Call("RecordCount", {0, docNumber + 1}));
     if (count <= 0) {
+        // A count that failed is no empty document: the object's error state says so.
+        CheckState();
         AddMessage("Данные в ТСД отсутствуют");
         return 0;
     }

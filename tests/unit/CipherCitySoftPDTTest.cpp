@@ -244,7 +244,7 @@ TEST_F(CitySoftDriver, SilentTerminalWithStateZeroGoesOnAndWithAnErrorStateClose
     EXPECT_TRUE(fake.Last("CloseComm")) << "the half-built driver closes its port";
 }
 
-TEST_F(CitySoftDriver, EmptyDocumentIsNotRead) {
+TEST_F(CitySoftDriver, EmptyDocumentIsNotReadAndAFailedCountIsNoEmptyDocument) {
     auto driver = Make();
     fake.recordCount = 0;
     TStringList records;
@@ -255,6 +255,15 @@ TEST_F(CitySoftDriver, EmptyDocumentIsNotRead) {
     EXPECT_EQ(VarToInt(fake.Last("RecordCount")->args[1].Get()), 5);
     EXPECT_TRUE(MemoHas("Данные в ТСД отсутствуют"));
     EXPECT_TRUE(MemoHas("Загрузка завершена (записи не были загружены)"));
+
+    // A count the object could not make is an error, not an empty document.
+    memo.Clear();
+    fake.recordCount = -1;
+    fake.state = 3;
+    fake.stateMessage = "Терминал не отвечает";
+    EXPECT_THROW(driver->LoadDocument(4, records), Exception);
+    EXPECT_EQ(memo.Lines().back(), "ОШИБКА Cipher: Терминал не отвечает");
+    EXPECT_FALSE(MemoHas("Данные в ТСД отсутствуют"));
 }
 
 TEST_F(CitySoftDriver, LoadPollsReportsProgressAndMergesEqualCodes) {
