@@ -8,6 +8,7 @@
 #include "rtl/Encoding.h"
 #include "support/SafeIniFile.h"
 #include "ui/Backends.h"
+#include "support/ProgressViewer.h"
 
 namespace tolvane {
 
@@ -28,9 +29,9 @@ const Unit kUnits[] = {
     {"SafeIniFiles", InitializeSafeIniFiles, FinalizeSafeIniFiles},
     {"tools", Nothing, Nothing},
     {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
-    {"ProgressViewer", Nothing, Nothing},  // window registry and window class
-    {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},      // ErrorsWriter, LogFormatSettings
-    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},  // LoadedRecords, DriverLog; + application title
+    {"ProgressViewer", InitializeProgressViewer, FinalizeProgressViewer},  // window registry and window class
+    {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},          // ErrorsWriter, LogFormatSettings
+    {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},    // LoadedRecords, DriverLog, title
     {"CipherMainFrm", LoadDriverSettings, FinalizeCipherMainFrm},
 };
 

@@ -1,5 +1,7 @@
 #include "exchange/LoadDataUnit.h"
 
+#include "support/ProgressViewer.h"
+
 namespace tolvane {
 
 constinit TStringList* LoadedRecords = nullptr;
@@ -16,6 +18,7 @@ void InitializeLoadDataFrmUnit() {
     DriverLog = new TLDSLogger("C:\\TORV\\LogFiles\\PDT.log");
     DriverLog->TrimInPlace = true;
     DriverLog->SetTag("[Cipher]");
+    SetApplicationTitle("Вельтара: Драйвер для работы с CipherLab");
 }
 
 void FinalizeLoadDataFrmUnit() {

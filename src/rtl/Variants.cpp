@@ -41,6 +41,13 @@ OleVariant OleVariant::FromText(const std::string& cp1251) {
     return v;
 }
 
+OleVariant OleVariant::FromBool(bool value) {
+    OleVariant v;
+    v.v_.vt = VT_BOOL;
+    v.v_.boolVal = VARIANT_BOOL(value ? -1 : 0);  // VARIANT_TRUE is -1
+    return v;
+}
+
 VARIANT OleVariant::Detach() {
     VARIANT out = v_;
     VariantInit(&v_);
@@ -90,6 +97,19 @@ int32_t VarToInt(const VARIANT& v) {
     if (hr == DISP_E_OVERFLOW) throw EVariantError("Overflow while converting variant of type (" + VarTypeName(v.vt) + ") into type (Integer)");
     if (FAILED(hr)) CannotConvert(v.vt, "Integer");
     return n.Get().lVal;
+}
+
+bool VarToBool(const VARIANT& v) {
+    const VARIANT* value = v.vt == (VT_BYREF | VT_VARIANT) ? v.pvarVal : &v;
+    if (value->vt == VT_BOOL) return value->boolVal != 0;
+    if (value->vt == VT_BSTR) {
+        const std::string text = Trim(BstrToText(value->bstrVal));
+        if (AnsiSameText(text, "True")) return true;
+        if (AnsiSameText(text, "False")) return false;
+    }
+    OleVariant n;
+    if (FAILED(VariantChangeType(n.Ptr(), value, 0, VT_I4))) CannotConvert(value->vt, "Boolean");
+    return n.Get().lVal != 0;
 }
 
 std::string BstrToText(BSTR text) {

@@ -26,6 +26,7 @@ public:
     static OleVariant Null();
     static OleVariant FromInt(int32_t value);
     static OleVariant FromText(const std::string& cp1251);  // a BSTR
+    static OleVariant FromBool(bool value);
 
     VARIANT& Get() { return v_; }
     const VARIANT& Get() const { return v_; }
@@ -41,6 +42,8 @@ std::string VarTypeName(VARTYPE vt);
 // EVariantError "Could not convert variant of type (%s) into type (%s)".
 std::string VarToText(const VARIANT& v);
 int32_t VarToInt(const VARIANT& v);
+// True/False (any letter case) or a number, non-zero being true.
+bool VarToBool(const VARIANT& v);
 std::string BstrToText(BSTR text);
 BSTR TextToBstr(const std::string& cp1251);
 
