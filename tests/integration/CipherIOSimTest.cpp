@@ -11,8 +11,10 @@
 #include "PdtSimProcess.h"
 #include "TestSupport.h"
 #include "link/CipherIO.h"
+#include "link/ViewerProgress.h"
 #include "rtl/Encoding.h"
 #include "rtl/Exception.h"
+#include "support/ProgressViewer.h"
 
 namespace tolvane {
 namespace {
@@ -43,8 +45,22 @@ json State() {
                 {"databases", {{"1", json::array()}, {"2", json::array()}, {"3", json::array()}}}};
 }
 
+// A record as the simulator keeps it in its state file: trailing empty
+// fields left out, UTF-8.
+json SavedRecord(const Lines& fields) {
+    json record = json::array();
+    size_t used = fields.size();
+    while (used > 0 && fields[used - 1].empty()) --used;
+    for (size_t k = 0; k < used; ++k) record.push_back(fields[k]);
+    return record;
+}
+
 class CipherIOSim : public ::testing::Test {
 protected:
+    // The viewers' registry stays to the process's end: a terminated viewer
+    // may still be closing in its own thread.
+    static void SetUpTestSuite() { InitializeProgressViewer(); }
+
     void SetUp() override { setenv("TOLVANE_CIPHERLAB_TURNAROUND_MS", "60", 1); }
     void TearDown() override {
         io.reset();
@@ -72,6 +88,32 @@ protected:
         io->SetActive(false);
         sim->Stop();
         return json::parse(test::ReadFile(sim->StatePath()));
+    }
+
+    std::string GoodsFile(const std::string& utf8Lines) {
+        std::string path = prefix.Path() + "/goods.txt";
+        test::WriteFile(path, W(utf8Lines));
+        return path;
+    }
+
+    // Uploads through the real viewer; cancelAt >= 0 cancels it, as the
+    // operator's Esc does, while line cancelAt is being sent.
+    std::string Upload(int32_t database, const std::string& file, int cancelAt = -1) {
+        TProgressViewer* viewer = nullptr;
+        io->SetProgressFactory([&](const std::string& caption, bool determinate, bool cancel) {
+            auto progress = std::make_unique<TViewerUploadProgress>(caption, determinate, cancel);
+            viewer = progress->Viewer();
+            return progress;
+        });
+        auto recordEvent = io->OnProgress;
+        io->OnProgress = [&](TCipherIO& sender, int32_t stage, int32_t min, int32_t max, int32_t position) {
+            recordEvent(sender, stage, min, max, position);
+            if (stage == psStep && position == cancelAt) viewer->Cancel();
+        };
+        std::string message = MessageOf([&] { EXPECT_TRUE(io->UploadFile(database, file)); });
+        io->OnProgress = recordEvent;
+        io->FinishExchange();
+        return message;
     }
 
     TempPrefix prefix;
@@ -145,6 +187,54 @@ TEST_F(CipherIOSim, DownloadCutOffLeavesTheListAlone) {
     EXPECT_EQ(list.Lines(), Lines{"kept"});
     ASSERT_FALSE(io->Records().Empty());
     EXPECT_TRUE(io->Records()[io->Records().Count() - 1].starts_with(W("Ошибка - -"))) << io->Records().Text();
+}
+
+TEST_F(CipherIOSim, UploadWithTheProgressViewer) {
+    Connect(State());
+    const std::string file = GoodsFile("4600000000011\tХлеб\t35,50\t12\r\n\r\n4600000000028\t\tМолоко\r\n   \r\n" +
+                                       std::string(300, 'n') + "\r\n");
+    EXPECT_EQ(Upload(2, file), "(no exception)");
+    EXPECT_EQ(events, (Lines{"0:5:0", "1:5:0", "1:5:1", "1:5:2", "1:5:3", "1:5:4", "2:5:5"}));
+    EXPECT_EQ(Saved()["databases"]["2"],
+              json::array({SavedRecord({"4600000000011", "Хлеб", "35,50", "12"}),
+                           SavedRecord({"4600000000028", "Молоко"}), SavedRecord({std::string(255, 'n')})}));
+}
+
+TEST_F(CipherIOSim, CancelledUploadKeepsTheRecordsSentBeforeIt) {
+    Connect(State());
+    const std::string file = GoodsFile("1\ta\r\n2\tb\r\n3\tc\r\n4\td\r\n5\te\r\n");
+    EXPECT_EQ(Upload(1, file, 2), "Прервано пользователем!");
+    EXPECT_EQ(events.back(), "1:5:2");
+    EXPECT_EQ(Saved()["databases"]["1"],
+              json::array({SavedRecord({"1", "a"}), SavedRecord({"2", "b"}), SavedRecord({"3", "c"})}));
+}
+
+TEST_F(CipherIOSim, LineWithNineFieldsStopsTheUpload) {
+    Connect(State());
+    const std::string nine = "1\t2\t3\t4\t5\t6\t7\t8\t9";
+    const std::string file = GoodsFile("a\tb\r\n" + nine + "\r\nc\r\n");
+    EXPECT_EQ(Upload(3, file), "Количество полей превышает допустимое\r\n" + nine);
+    EXPECT_EQ(Saved()["databases"]["3"], json::array({SavedRecord({"a", "b"})}));
+}
+
+TEST_F(CipherIOSim, FullTerminalMemoryFailsTheUpload) {
+    Connect(State(), {"memory-full-after=2"});
+    const std::string file = GoodsFile("1\r\n2\r\n3\r\n4\r\n");
+    EXPECT_EQ(Upload(1, file), "Переполнение памяти!Завершено!");
+    EXPECT_EQ(events.back(), "2:4:4");
+    EXPECT_EQ(Saved()["databases"]["1"], json::array({SavedRecord({"1"}), SavedRecord({"2"})}));
+}
+
+// Records travel ahead of their confirmation: a cable pulled mid-upload
+// shows only when the upload ends, and must not pass for success.
+TEST_F(CipherIOSim, UploadCutOffIsAFailure) {
+    Connect(State(), {"cut-after=2"});
+    const std::string file = GoodsFile("1\r\n2\r\n3\r\n4\r\n");
+    const std::string message = Upload(1, file);
+    EXPECT_TRUE(message == "Тайм - аут! Данные не переданы!" || message == "Ошибка передачи данных! Данные не переданы!")
+        << message;
+    EXPECT_EQ(events.back(), "2:4:4");
+    EXPECT_EQ(Saved()["databases"]["1"], json::array({SavedRecord({"1"}), SavedRecord({"2"})}));
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include "FakeCipherLibrary.h"
 #include "TestSupport.h"
 #include "link/CipherIO.h"
+#include "link/ViewerProgress.h"
 #include "rtl/Exception.h"
+#include "support/ProgressViewer.h"
 
 namespace tolvane {
 namespace {
@@ -224,7 +226,7 @@ class RecordedProgress : public IUploadProgress {
 public:
     explicit RecordedProgress(ProgressRecord& record) : r_(record) {}
     void CheckCancel() override {
-        if (++r_.checks == r_.cancelAtCheck) throw Exception("Прервано пользователем!");
+        if (++r_.checks == r_.cancelAtCheck) throw EProgressCancelByUser("Прервано пользователем!");
     }
     void SetPercent(double percent) override { r_.percents.push_back(percent); }
     void SetLine(int32_t number, const std::string& text, uint8_t alignment, bool wordWrap, uint32_t color,
@@ -336,7 +338,7 @@ TEST_F(UploadTest, RecordsTheLibraryLosesAfterAcceptingThemFailTheUpload) {
 
 TEST_F(UploadTest, CancellingStopsBeforeTheNextRecord) {
     progress.cancelAtCheck = 3;
-    EXPECT_EQ(MessageOf([&] { io.UploadFile(1, File("a\nb\nc\nd\n")); }), "Прервано пользователем!");
+    EXPECT_THROW(io.UploadFile(1, File("a\nb\nc\nd\n")), EProgressCancelByUser);
     EXPECT_EQ(fake.PutRecords, (std::vector<FakeRecord>{Fields({"a"}), Fields({"b"})}));
     EXPECT_EQ(events, (Log{"0:0:4:0", "1:0:4:0", "1:0:4:1"}));
     EXPECT_EQ(progress.terminated, 1);
@@ -367,6 +369,30 @@ TEST_F(UploadTest, AnUnreadyTerminalGetsNothing) {
     EXPECT_EQ(MessageOf([&] { io.UploadFile(1, File("a\n")); }), "Com порт не активен.");
     EXPECT_TRUE(progress.created.empty());
     EXPECT_EQ(fake.Calls("PutRecord"), 0);
+}
+
+// The system's viewer, headless here: it counts and cancels as the operator
+// would, and goes away by itself after the upload.
+// Its registry is left to the process's end: a terminated viewer may still
+// be closing in its own thread.
+TEST_F(CipherRecordsTest, UploadRunsTheProgressViewerAndItsCancel) {
+    InitializeProgressViewer();
+    test::TempPrefix prefix;
+    const std::string file = prefix.Path() + "/goods.txt";
+    test::WriteFile(file, "a\nb\nc\n");
+    EXPECT_TRUE(io.UploadFile(1, file));
+
+    TProgressViewer* viewer = nullptr;
+    io.SetProgressFactory([&](const std::string& caption, bool determinate, bool cancel) {
+        auto progress = std::make_unique<TViewerUploadProgress>(caption, determinate, cancel);
+        viewer = progress->Viewer();
+        return progress;
+    });
+    io.OnProgress = [&](TCipherIO&, int32_t stage, int32_t, int32_t, int32_t position) {
+        if (stage == psStep && position == 1) viewer->Cancel();
+    };
+    EXPECT_EQ(MessageOf([&] { io.UploadFile(1, file); }), "Прервано пользователем!");
+    EXPECT_EQ(fake.PutRecords.size(), 5u);  // three, then two before the cancel took effect
 }
 
 TEST_F(CipherRecordsTest, FinishExchangeEndsTheUploadWhateverTheAnswer) {
