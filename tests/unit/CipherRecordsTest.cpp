@@ -9,7 +9,6 @@
 #include "FakeCipherLibrary.h"
 #include "TestSupport.h"
 #include "link/CipherIO.h"
-#include "link/ViewerProgress.h"
 #include "rtl/Exception.h"
 #include "support/ProgressViewer.h"
 
@@ -369,30 +368,6 @@ TEST_F(UploadTest, AnUnreadyTerminalGetsNothing) {
     EXPECT_EQ(MessageOf([&] { io.UploadFile(1, File("a\n")); }), "Com порт не активен.");
     EXPECT_TRUE(progress.created.empty());
     EXPECT_EQ(fake.Calls("PutRecord"), 0);
-}
-
-// The system's viewer, headless here: it counts and cancels as the operator
-// would, and goes away by itself after the upload.
-// Its registry is left to the process's end: a terminated viewer may still
-// be closing in its own thread.
-TEST_F(CipherRecordsTest, UploadRunsTheProgressViewerAndItsCancel) {
-    InitializeProgressViewer();
-    test::TempPrefix prefix;
-    const std::string file = prefix.Path() + "/goods.txt";
-    test::WriteFile(file, "a\nb\nc\n");
-    EXPECT_TRUE(io.UploadFile(1, file));
-
-    TProgressViewer* viewer = nullptr;
-    io.SetProgressFactory([&](const std::string& caption, bool determinate, bool cancel) {
-        auto progress = std::make_unique<TViewerUploadProgress>(caption, determinate, cancel);
-        viewer = progress->Viewer();
-        return progress;
-    });
-    io.OnProgress = [&](TCipherIO&, int32_t stage, int32_t, int32_t, int32_t position) {
-        if (stage == psStep && position == 1) viewer->Cancel();
-    };
-    EXPECT_EQ(MessageOf([&] { io.UploadFile(1, file); }), "Прервано пользователем!");
-    EXPECT_EQ(fake.PutRecords.size(), 5u);  // three, then two before the cancel took effect
 }
 
 TEST_F(CipherRecordsTest, FinishExchangeEndsTheUploadWhateverTheAnswer) {
