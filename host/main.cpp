@@ -6,10 +6,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 
 #include "Config.h"
 #include "HostLibrary.h"
+#include "Install.h"
 #include "Text.h"
 
 namespace {
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
     std::string goodsFile;
     sendGoods->add_option("FILE", goodsFile, "the goods file")->required();
     auto* settings = app.add_subcommand("settings", "show the settings dialog");
+    auto* init = app.add_subcommand("init", "prepare the prefix as an installer would (folders, REGSVR32.EXE, the SCANSITY server file)");
     auto* config = app.add_subcommand("config", "read or change section [Tolvane] of Trade.ini");
     config->require_subcommand(1);
     auto* configList = config->add_subcommand("list", "print every key as KEY=VALUE");
@@ -71,6 +74,11 @@ int main(int argc, char** argv) {
         }
         if (app.get_subcommands().empty()) {
             std::cout << app.help();
+            return 0;
+        }
+        if (*init) {
+            tolvanehost::InitPrefix(tolvanehost::PrefixFolder(),
+                                    std::filesystem::path(libraryPath).parent_path().string(), std::cout);
             return 0;
         }
         // Configuration goes to the file itself; the driver is not loaded.

@@ -38,6 +38,13 @@ enum : HRESULT {
     DISP_E_BADPARAMCOUNT = int32_t(0x8002000E),
     DISP_E_EXCEPTION = int32_t(0x80020009),
     DISP_E_MEMBERNOTFOUND = int32_t(0x80020003),
+    DISP_E_PARAMNOTFOUND = int32_t(0x80020004),
+    DISP_E_PARAMNOTOPTIONAL = int32_t(0x8002000F),
+    CLASS_E_NOAGGREGATION = int32_t(0x80040110),
+    CLASS_E_CLASSNOTAVAILABLE = int32_t(0x80040111),
+    REGDB_E_CLASSNOTREG = int32_t(0x80040154),
+    CO_E_CLASSSTRING = int32_t(0x800401F3),
+    SELFREG_E_CLASS = int32_t(0x80040201),
 };
 
 inline bool FAILED(HRESULT hr) { return hr < 0; }
@@ -76,8 +83,79 @@ protected:
     ~IUnknown() = default;
 };
 
-struct IDispatch;  // declared by the automation service
 struct VARIANT;
+typedef VARIANT VARIANTARG;
+
+typedef int32_t DISPID;
+typedef uint32_t LCID;
+struct ITypeInfo;  // type information is not offered; GetTypeInfo answers E_NOTIMPL
+
+enum : DISPID { DISPID_UNKNOWN = -1, DISPID_PROPERTYPUT = -3 };
+enum : uint16_t {
+    DISPATCH_METHOD = 1, DISPATCH_PROPERTYGET = 2, DISPATCH_PROPERTYPUT = 4, DISPATCH_PROPERTYPUTREF = 8,
+};
+
+// Arguments of IDispatch::Invoke: rgvarg holds them in reverse order (the
+// last argument first), named ones (only DISPID_PROPERTYPUT here) first.
+struct DISPPARAMS {
+    VARIANTARG* rgvarg;
+    DISPID* rgdispidNamedArgs;
+    uint32_t cArgs;
+    uint32_t cNamedArgs;
+};
+
+// Filled by Invoke when it answers DISP_E_EXCEPTION; the caller frees the BSTRs.
+struct EXCEPINFO {
+    uint16_t wCode;
+    uint16_t wReserved;
+    BSTR bstrSource;
+    BSTR bstrDescription;
+    BSTR bstrHelpFile;
+    uint32_t dwHelpContext;
+    void* pvReserved;
+    void* pfnDeferredFillIn;
+    HRESULT scode;
+};
+
+// The late-binding interface of automation objects, in its C++ shape.
+struct IDispatch : IUnknown {
+    virtual HRESULT GetTypeInfoCount(uint32_t* count) = 0;
+    virtual HRESULT GetTypeInfo(uint32_t index, LCID lcid, ITypeInfo** info) = 0;
+    virtual HRESULT GetIDsOfNames(const IID& iid, OLECHAR** names, uint32_t count, LCID lcid, DISPID* ids) = 0;
+    virtual HRESULT Invoke(DISPID id, const IID& iid, LCID lcid, uint16_t flags, DISPPARAMS* params,
+                           VARIANT* result, EXCEPINFO* excepInfo, uint32_t* argErr) = 0;
+
+protected:
+    ~IDispatch() = default;
+};
+
+// What an in-process server's DllGetClassObject hands out.
+struct IClassFactory : IUnknown {
+    virtual HRESULT CreateInstance(IUnknown* outer, const IID& iid, void** object) = 0;
+    virtual HRESULT LockServer(int32_t lock) = 0;
+
+protected:
+    ~IClassFactory() = default;
+};
+
+inline bool IsEqualGUID(const GUID& a, const GUID& b) {
+    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
+    for (int i = 0; i < 8; ++i)
+        if (a.Data4[i] != b.Data4[i]) return false;
+    return true;
+}
+
+inline constexpr IID IID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+inline constexpr IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IClassFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+inline constexpr IID IID_IDispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+// The entry points an in-process server exports.
+extern "C" {
+typedef HRESULT (*DllRegisterServerProc)();
+typedef HRESULT (*DllUnregisterServerProc)();
+typedef HRESULT (*DllGetClassObjectProc)(const CLSID& clsid, const IID& iid, void** object);
+}
 
 // The 16-byte OLE VARIANT: type tag, three reserved words, an 8-byte value.
 struct VARIANT {
@@ -106,8 +184,6 @@ struct VARIANT {
 };
 static_assert(sizeof(VARIANT) == 16, "VARIANT is 16 bytes at the host boundary");
 
-typedef VARIANT VARIANTARG;
-
 extern "C" {
 BSTR SysAllocString(const OLECHAR* text);
 BSTR SysAllocStringLen(const OLECHAR* text, uint32_t length);
@@ -117,6 +193,8 @@ uint32_t SysStringLen(BSTR text);
 void VariantInit(VARIANT* v);
 HRESULT VariantClear(VARIANT* v);
 HRESULT VariantCopy(VARIANT* dest, const VARIANT* source);
+// As VariantCopy, but a by-reference source is copied as the value it refers to.
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source);
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, uint16_t flags, VARTYPE vt);
 
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, int32_t lowerBound, uint32_t count);

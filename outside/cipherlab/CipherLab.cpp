@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "HostLink.h"
+#include "SerialLine.h"
 #include "platform/Paths.h"
 #include "platform/SerialPort.h"
 #include "platform/SystemError.h"
@@ -15,25 +16,6 @@ namespace {
 
 using namespace tolvane::cipherlab;
 using tolvane::platform::SerialPort;
-
-class SerialLine final : public Line {
-public:
-    explicit SerialLine(SerialPort& port) : port_(port) {}
-    bool Write(std::string_view bytes) override { return port_.Write(bytes.data(), bytes.size()); }
-    ReadStatus Read(std::string& out, uint64_t timeoutMs) override {
-        char buffer[4096];
-        size_t got = 0;
-        switch (port_.Read(buffer, sizeof buffer, timeoutMs, got)) {
-            case SerialPort::ReadResult::Data: out.append(buffer, got); return ReadStatus::Data;
-            case SerialPort::ReadResult::Timeout: return ReadStatus::Timeout;
-            default: return ReadStatus::Failed;
-        }
-    }
-    uint64_t NowMs() const override { return tolvane::platform::SteadyClock().NowMs(); }
-
-private:
-    SerialPort& port_;
-};
 
 struct Session {
     std::unique_ptr<SerialPort> port;
@@ -82,14 +64,6 @@ std::string FieldText(const char* field) {
     return std::string(field, strnlen(field, MaxFieldLength));
 }
 
-uint64_t TurnaroundMs() {
-    if (const char* v = std::getenv("TOLVANE_CIPHERLAB_TURNAROUND_MS"); v && *v) {
-        char* end = nullptr;
-        unsigned long ms = std::strtoul(v, &end, 10);
-        if (end && *end == '\0' && ms > 0 && ms < 60000) return ms;
-    }
-    return 300;
-}
 
 void ClosePort() {
     if (session.link) session.link->Close();
@@ -142,7 +116,7 @@ int32_t OpenComm(int32_t port, int32_t baudCode, int32_t portType) {
     serial->FlushInput();
     session.port = std::move(serial);
     session.line = std::make_unique<SerialLine>(*session.port);
-    session.link = std::make_unique<HostLink>(*session.line, LinkParams{baud, portType == 1, TurnaroundMs()});
+    session.link = std::make_unique<HostLink>(*session.line, LinkParams{baud, portType == 1, TurnaroundFromEnvironment()});
     session.portNumber = port;
     if (portType == 1 && !session.link->Wake()) {
         SetError(session.link->ErrorCode(), session.link->ErrorText());

@@ -218,6 +218,29 @@ std::optional<uint32_t> HostLink::Count(char area, int number) {
     return count;
 }
 
+std::optional<std::string> HostLink::ModelName() {
+    if (!EndUpload()) return std::nullopt;
+    auto answer = CommandOk(kind::Model, {}, "MODEL");
+    if (!answer) return std::nullopt;
+    if (!IsCleanText(answer->data)) {
+        Fail(code::TooLongReceived, "the model name does not fit 255 characters");
+        return std::nullopt;
+    }
+    return answer->data;
+}
+
+std::optional<uint32_t> HostLink::FreeMemoryKb() {
+    if (!EndUpload()) return std::nullopt;
+    auto answer = CommandOk(kind::Memory, {}, "MEMORY");
+    if (!answer) return std::nullopt;
+    auto kb = GetU32(answer->data, 0);
+    if (!kb || answer->data.size() != 4) {
+        Fail(code::UnknownAnswer, "malformed answer to MEMORY");
+        return std::nullopt;
+    }
+    return kb;
+}
+
 bool HostLink::Clear(int document) {
     if (!EndUpload()) return false;
     return CommandOk(kind::Clear, Number(document), "CLEAR", AreaDocument).has_value();
@@ -305,16 +328,7 @@ int HostLink::ReadNext(char area, int number, Record& out) {
 bool HostLink::Put(int database, const Record& record) {
     DropDownload();
     if (upload_ && upload_->database != database && !EndUpload()) return false;
-    if (!upload_) {
-        auto answer = CommandOk(kind::Write, Number(database), "WRITE", AreaDatabase);
-        if (!answer) return false;
-        auto records = GetU32(answer->data, 0), bytes = GetU32(answer->data, 4);
-        if (!records || !bytes) return Fail(code::UnknownAnswer, "malformed answer to WRITE");
-        SenderConfig config;
-        if (params_.cradle) config.window = 1;
-        upload_ = std::make_unique<Upload>(Upload{database, RecordSender(config), *records, *bytes, line_.NowMs(), 0, 0,
-                                                  false, code::None, {}});
-    }
+    if (!upload_ && !BeginUpload(database)) return false;
     Upload& u = *upload_;
     if (u.failedCode != code::None) return Fail(u.failedCode, u.failedText);
     if (!UploadStep(false)) return false;
@@ -327,6 +341,20 @@ bool HostLink::Put(int database, const Record& record) {
     u.roomBytes -= cost;
     u.sender.Push(record);
     return UploadStep(false);
+}
+
+bool HostLink::BeginUpload(int database) {
+    DropDownload();
+    if (upload_ && !EndUpload()) return false;
+    auto answer = CommandOk(kind::Write, Number(database), "WRITE", AreaDatabase);
+    if (!answer) return false;
+    auto records = GetU32(answer->data, 0), bytes = GetU32(answer->data, 4);
+    if (!records || !bytes) return Fail(code::UnknownAnswer, "malformed answer to WRITE");
+    SenderConfig config;
+    if (params_.cradle) config.window = 1;
+    upload_ = std::make_unique<Upload>(
+        Upload{database, RecordSender(config), *records, *bytes, line_.NowMs(), 0, 0, false, code::None, {}});
+    return true;
 }
 
 // Sends what the window allows; with block, or when a full frame is held

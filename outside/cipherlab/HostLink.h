@@ -67,6 +67,12 @@ public:
     std::optional<std::string> SerialNumber();
     std::optional<std::string> ClockText();
     std::optional<uint32_t> Count(char area, int number);
+    // SCANSITY terminals also tell their model name and free memory.
+    std::optional<std::string> ModelName();
+    std::optional<uint32_t> FreeMemoryKb();
+    // Starts an upload to the database (which empties it) before any record
+    // is put, so that an upload of no records still empties it.
+    bool BeginUpload(int database);
     bool Clear(int document);
     // 1: a record is in out; 0: no further record (the next call starts
     // over); negative: minus the error code.

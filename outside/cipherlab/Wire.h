@@ -32,6 +32,9 @@ constexpr char Read = 'R';    // area, number: start a download
 constexpr char Write = 'W';   // database: start an upload (empties it)
 constexpr char Finish = 'F';  // u32 records sent: end the upload
 constexpr char Quit = 'Q';    // end whatever transfer runs
+// SCANSITY terminals only.
+constexpr char Model = 'M';   // the terminal's model name
+constexpr char Memory = 'K';  // u32 free memory in KB
 // Terminal to host.
 constexpr char Answer = 'r';  // tag, status, data
 // Either way, inside a transfer.

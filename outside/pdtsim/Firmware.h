@@ -31,8 +31,7 @@ public:
     virtual bool TakeSavePoint() = 0;
 };
 
-// "scancode"; "scansity" is not built yet and throws std::runtime_error
-// saying so, as does any other name.
+// "scancode" or "scansity"; any other name throws std::runtime_error.
 std::unique_ptr<Firmware> MakeFirmware(const std::string& name, TerminalState& state, const Faults& faults,
                                        Logger log);
 

@@ -32,8 +32,11 @@ std::string LocalClockText() {
 
 class ScanCodeFirmware final : public Firmware {
 public:
-    ScanCodeFirmware(TerminalState& state, const Faults& faults, Logger log)
-        : state_(state), faults_(faults), log_(std::move(log)) {}
+    // scansity: the SCANSITY firmware, which also tells its model name and
+    // free memory; its documents keep the goods code in field 1 and the
+    // quantity in field 2, which is the host's business, not the terminal's.
+    ScanCodeFirmware(TerminalState& state, const Faults& faults, Logger log, bool scansity = false)
+        : state_(state), faults_(faults), log_(std::move(log)), scansity_(scansity) {}
 
     void OnBytes(std::string_view bytes, uint64_t nowMs) override {
         now_ = nowMs;
@@ -174,7 +177,8 @@ private:
         if (frame.kind == kind::Quit) return Answer(frame.kind, tag, Status::Ok);
         bool known = frame.kind == kind::Serial || frame.kind == kind::Time || frame.kind == kind::Count ||
                      frame.kind == kind::Clear || frame.kind == kind::Read || frame.kind == kind::Write ||
-                     frame.kind == kind::Finish;
+                     frame.kind == kind::Finish ||
+                     (scansity_ && (frame.kind == kind::Model || frame.kind == kind::Memory));
         if (!known) return Answer(frame.kind, tag, Status::Unknown);
         if (!InMenu()) {
             Log("refused: not in the main menu");
@@ -185,6 +189,13 @@ private:
             case kind::Time:
                 Log("clock");
                 return Answer(frame.kind, tag, Status::Ok, state_.clock ? *state_.clock : LocalClockText());
+            case kind::Model: Log("model name"); return Answer(frame.kind, tag, Status::Ok, state_.model);
+            case kind::Memory: {
+                Log("free memory");
+                std::string data;
+                PutU32(data, uint32_t(std::min<uint64_t>(state_.freeMemoryBytes / 1024, UINT32_MAX)));
+                return Answer(frame.kind, tag, Status::Ok, data);
+            }
             case kind::Count: return OnCount(tag, args);
             case kind::Clear: return OnClear(tag, args);
             case kind::Read: return OnRead(tag, args);
@@ -367,6 +378,7 @@ private:
     std::string out_;
     uint64_t now_ = 0;
     uint32_t baud_ = 115200;
+    bool scansity_;
     bool savePoint_ = false;
     std::string lastCommand_;  // kind and payload of the last command answered
     std::string lastPayload_;
@@ -380,7 +392,7 @@ private:
 std::unique_ptr<Firmware> MakeFirmware(const std::string& name, TerminalState& state, const Faults& faults,
                                        Logger log) {
     if (name == "scancode") return std::make_unique<ScanCodeFirmware>(state, faults, std::move(log));
-    if (name == "scansity") throw std::runtime_error("the SCANSITY firmware is not built yet");
+    if (name == "scansity") return std::make_unique<ScanCodeFirmware>(state, faults, std::move(log), true);
     throw std::runtime_error("unknown firmware '" + name + "' (scancode, scansity)");
 }
 

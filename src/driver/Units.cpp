@@ -20,7 +20,7 @@ struct Unit {
     void (*Finalize)();
 };
 
-// Units whose services are not built yet keep their place with no work.
+// A unit with nothing to prepare keeps its place in the order.
 void Nothing() {}
 
 void FinalizeCipherMainFrm() { DriverSettings.DBDelimiter.clear(); }
@@ -28,7 +28,9 @@ void FinalizeCipherMainFrm() { DriverSettings.DBDelimiter.clear(); }
 const Unit kUnits[] = {
     {"SafeIniFiles", InitializeSafeIniFiles, FinalizeSafeIniFiles},
     {"tools", Nothing, Nothing},
-    {"jpeg", Nothing, Nothing},            // JPEG picture class for the settings dialog
+    // The settings dialog's JPEG picture: Qt registers its image readers
+    // itself when the first window is made.
+    {"jpeg", Nothing, Nothing},
     {"ProgressViewer", InitializeProgressViewer, FinalizeProgressViewer},  // window registry and window class
     {"ZAVLogger", InitializeZAVLoggerUnit, FinalizeZAVLoggerUnit},          // ErrorsWriter, LogFormatSettings
     {"LoadDataFrm", InitializeLoadDataFrmUnit, FinalizeLoadDataFrmUnit},    // LoadedRecords, DriverLog, title

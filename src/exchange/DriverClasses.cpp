@@ -1,20 +1,11 @@
 #include "exchange/BaseTolvane.h"
-#include "rtl/Exception.h"
+#include "exchange/CipherCitySoftPDT.h"
+#include "exchange/CipherScanCodePDT.h"
 
 namespace tolvane {
 
-namespace {
-
-std::unique_ptr<TBaseTolvane> CreateScanCode(int32_t, int32_t, bool, TStringList&, const std::string&) {
-    throw ENotBuilt("Драйвер ТСД с прошивкой SCANCODE ещё не реализован в этой сборке");
+TBaseTolvaneClass DriverClassFor(int32_t programType) {
+    return programType == 0 ? TCipherScanCodePDT::Create : TCipherCitySoftPDT::Create;
 }
-
-std::unique_ptr<TBaseTolvane> CreateScanSity(int32_t, int32_t, bool, TStringList&, const std::string&) {
-    throw ENotBuilt("Драйвер ТСД с прошивкой SCANSITY ещё не реализован в этой сборке");
-}
-
-}  // namespace
-
-TBaseTolvaneClass DriverClassFor(int32_t programType) { return programType == 0 ? CreateScanCode : CreateScanSity; }
 
 }  // namespace tolvane

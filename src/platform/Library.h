@@ -1,7 +1,9 @@
 // Loading a library by its Windows name and finding its functions.
 // "CipherLab.dll" resolves to libCipherLab.so: first in the folder of the
 // module that holds this code (the driver's own folder, as Windows searches
-// the application's), then by the system loader's search.
+// the application's), then by the system loader's search. A name with a
+// folder ("C:\TORV\Server.dll") loads exactly that file, whatever its
+// extension.
 #pragma once
 
 #include <string>

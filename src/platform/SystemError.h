@@ -44,5 +44,7 @@ uint32_t SetLastErrorFromErrno(int errnoValue);
 uint32_t ErrnoToSystemError(int errnoValue);
 // The system's text for a code (no trailing line break).
 std::string SysErrorMessage(uint32_t code);
+// Raises EOSError for the last error: "Системная ошибка. Код: %d.\r\n%s".
+[[noreturn]] void RaiseLastOSError();
 
 }  // namespace tolvane::platform

@@ -153,12 +153,52 @@ HRESULT VariantCopy(VARIANT* dest, const VARIANT* source) {
     return S_OK;
 }
 
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source) {
+    if (!dest || !source) return E_INVALIDARG;
+    if (!(source->vt & VT_BYREF)) return VariantCopy(dest, source);
+    if (!source->byref) return E_INVALIDARG;
+    VARTYPE base = VARTYPE(source->vt & ~VT_BYREF);
+    if (base == VT_VARIANT) {
+        const VARIANT* inner = source->pvarVal;
+        if (inner->vt == (VT_BYREF | VT_VARIANT)) return E_INVALIDARG;  // OLE allows one level only
+        return VariantCopyInd(dest, inner);
+    }
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = base;
+    if (base & VT_ARRAY) {
+        value.parray = *static_cast<SAFEARRAY**>(source->byref);
+    } else {
+        switch (base) {
+            case VT_I2: value.iVal = *static_cast<int16_t*>(source->byref); break;
+            case VT_I4: value.lVal = *source->plVal; break;
+            case VT_I8: value.llVal = *static_cast<int64_t*>(source->byref); break;
+            case VT_UI1: value.bVal = *static_cast<uint8_t*>(source->byref); break;
+            case VT_BOOL: value.boolVal = *static_cast<VARIANT_BOOL*>(source->byref); break;
+            case VT_ERROR: value.scode = *static_cast<HRESULT*>(source->byref); break;
+            case VT_R8:
+            case VT_DATE: value.dblVal = *static_cast<double*>(source->byref); break;
+            case VT_BSTR: value.bstrVal = *source->pbstrVal; break;
+            case VT_DISPATCH:
+            case VT_UNKNOWN: value.punkVal = *static_cast<IUnknown**>(source->byref); break;
+            default: return DISP_E_BADVARTYPE;
+        }
+    }
+    // value borrows the referenced data; VariantCopy makes dest its own copy.
+    return VariantCopy(dest, &value);
+}
+
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, uint16_t, VARTYPE vt) {
     if (!dest || !source) return E_INVALIDARG;
-    VARIANT value = *source;
-    if (source->vt == (VT_BYREF | VT_VARIANT)) value = *source->pvarVal;
-    else if (source->vt == (VT_BYREF | VT_I4)) value.vt = VT_I4, value.lVal = *source->plVal;
-    else if (source->vt == (VT_BYREF | VT_BSTR)) value.vt = VT_BSTR, value.bstrVal = *source->pbstrVal;
+    if (source->vt & VT_BYREF) {
+        VARIANT value;
+        VariantInit(&value);
+        HRESULT hr = VariantCopyInd(&value, source);
+        if (SUCCEEDED(hr)) hr = VariantChangeType(dest, &value, 0, vt);
+        VariantClear(&value);
+        return hr;
+    }
+    const VARIANT& value = *source;
     if (value.vt == vt) return VariantCopy(dest, &value);
     VARIANT result;
     VariantInit(&result);

@@ -400,7 +400,7 @@ TEST(PdtSim, RefusesWhatItCannotServe) {
         std::string args, says;
     };
     const Case cases[] = {
-        {"--state " + prefix.Path() + "/s.json --firmware scansity", "not built yet"},
+        {"--state " + prefix.Path() + "/s.json --firmware sankyo", "sankyo"},
         {"--state " + prefix.Path() + "/s.json --fault noise=2", "bad fault"},
         {"--state " + prefix.Path() + "/s.json --fault unplugged", "unknown fault"},
         {"--state " + prefix.Path() + "/bad.json", "no number 10"},

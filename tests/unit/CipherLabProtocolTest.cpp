@@ -316,8 +316,9 @@ std::vector<Record> Goods(int n, size_t width = 40) {
 }
 
 struct Rig {
-    explicit Rig(Faults faults = {}, double noise = 0, uint32_t seed = 1, bool cradle = false)
-        : firmware(MakeFirmware("scancode", state, faults, [](const std::string&) {})),
+    explicit Rig(Faults faults = {}, double noise = 0, uint32_t seed = 1, bool cradle = false,
+                 const std::string& firmwareName = "scancode")
+        : firmware(MakeFirmware(firmwareName, state, faults, [](const std::string&) {})),
           line(*firmware, noise, seed),
           link(line, {115200, cradle, 100}) {}
     TerminalState state;
@@ -348,6 +349,39 @@ TEST(HostLinkWithFirmware, CommandsAndCounts) {
     EXPECT_EQ(rig.link.Count(AreaDocument, 4), 0u);
     EXPECT_FALSE(rig.link.Count(AreaDocument, 12));
     EXPECT_EQ(rig.link.ErrorCode(), code::BadDocument);
+}
+
+TEST(HostLinkWithFirmware, OnlyTheScanSityFirmwareTellsItsModelAndFreeMemory) {
+    Rig scansity({}, 0, 1, false, "scansity");
+    scansity.state.model = "CPT-711";
+    scansity.state.freeMemoryBytes = 1500 * 1024 + 1023;
+    EXPECT_EQ(scansity.link.ModelName(), "CPT-711");
+    EXPECT_EQ(scansity.link.FreeMemoryKb(), 1500u) << "whole KB";
+
+    Rig scancode;
+    EXPECT_FALSE(scancode.link.ModelName());
+    EXPECT_EQ(scancode.link.ErrorCode(), code::UnknownAnswer);
+    EXPECT_FALSE(scancode.link.FreeMemoryKb());
+    EXPECT_EQ(scancode.link.ErrorCode(), code::UnknownAnswer);
+
+    Faults menu;
+    menu.notInMenu = true;
+    Rig busy(menu, 0, 1, false, "scansity");
+    EXPECT_FALSE(busy.link.ModelName());
+    EXPECT_EQ(busy.link.ErrorCode(), code::NotInMenu);
+}
+
+TEST(HostLinkWithFirmware, AnUploadOfNoRecordsEmptiesTheDatabase) {
+    Rig rig;
+    rig.state.databases[2] = Goods(5);
+    EXPECT_TRUE(rig.link.BeginUpload(3));
+    EXPECT_TRUE(rig.link.Finish());
+    EXPECT_TRUE(rig.state.databases[2].empty());
+    EXPECT_EQ(rig.state.freeMemoryBytes, TerminalState().freeMemoryBytes + [] {
+        size_t cost = 0;
+        for (const auto& r : Goods(5)) cost += StoredSize(r);
+        return cost;
+    }()) << "the room of the records comes back";
 }
 
 TEST(HostLinkWithFirmware, DownloadIteratesAndStartsOver) {

@@ -54,6 +54,9 @@ TEST(Files, ShareModesConflictLikeWindows) {
     EXPECT_FALSE(File::Open(path, AccessRead, ShareNone, Disposition::OpenExisting));
     EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
     shared.reset();
+    // No opener shares deletion.
+    EXPECT_FALSE(DeleteFile(path));
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
     second.reset();
 
     auto exclusive = File::Open(path, AccessReadWrite, ShareNone, Disposition::OpenExisting);
@@ -66,6 +69,8 @@ TEST(Files, ShareModesConflictLikeWindows) {
     EXPECT_EQ(*FileSize(path), 4);
     exclusive.reset();
     EXPECT_TRUE(File::Open(path, AccessRead, ShareRead, Disposition::OpenExisting));
+    EXPECT_TRUE(DeleteFile(path)) << "deletable once nobody holds it";
+    EXPECT_FALSE(FileExists(path));
 }
 
 TEST(Files, ErrorsCarryWindowsCodes) {

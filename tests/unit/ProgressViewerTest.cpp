@@ -30,6 +30,8 @@ struct Record {
     std::vector<ProgressFrame> frames;
     std::deque<WindowMessage> pendingEvents;
     int takes = 0;  // looks of the viewer for events
+    int viewers = 0;   // made by the test
+    int canvasesMade = 0;
     bool hidden = false;
     int canvasesAlive = 0;
 
@@ -51,7 +53,10 @@ struct Record {
 class FakeCanvas final : public ViewerCanvas {
 public:
     explicit FakeCanvas(Record& r) : r_(r) {
-        r_.Update([&] { ++r_.canvasesAlive; });
+        r_.Update([&] {
+            ++r_.canvasesAlive;
+            ++r_.canvasesMade;
+        });
     }
     ~FakeCanvas() override {
         r_.Update([&] { --r_.canvasesAlive; });
@@ -140,12 +145,20 @@ protected:
         SetApplicationTitle("Ваше приложение");
     }
     void TearDown() override {
-        // Every viewer of a test has ended (its canvas is gone) before the
-        // service goes.
-        EXPECT_TRUE(service.record.Await([&] { return service.record.canvasesAlive == 0; }));
+        // Every viewer of a test has started and ended (its canvas has come
+        // and gone) before the service goes.
+        Record& r = service.record;
+        EXPECT_TRUE(r.Await([&] { return r.canvasesMade == r.viewers && r.canvasesAlive == 0; }));
         FinalizeProgressViewer();
         SetViewerServices(nullptr);
     }
+    template <typename... Args>
+    TProgressViewer* Make(Args&&... args) {
+        auto* v = new TProgressViewer(std::forward<Args>(args)...);
+        service.record.Update([&] { ++service.record.viewers; });
+        return v;
+    }
+
     // The frames drawn so far, once pred holds for the latest one.
     ProgressFrame AwaitFrame(const std::function<bool(const ProgressFrame&)>& pred) {
         Record& r = service.record;
@@ -185,7 +198,7 @@ const TStringInfo& Line(const std::vector<TStringInfo>& lines, int32_t number) {
 
 TEST_F(ProgressViewerTest, StartsWithTheFixedLinesAroundTheCaption) {
     SetApplicationTitle("Вельтара: Драйвер для работы с CipherLab");
-    auto* v = new TProgressViewer("Выполняется передача в ТСД...", true, true);
+    auto* v = Make("Выполняется передача в ТСД...", true, true);
     const auto lines = v->Lines();
     v->Terminate();
     ASSERT_EQ(Numbers(lines), (std::vector<int32_t>{-1, 0, 1000, 1001, 1002}));
@@ -205,7 +218,7 @@ TEST_F(ProgressViewerTest, StartsWithTheFixedLinesAroundTheCaption) {
 }
 
 TEST_F(ProgressViewerTest, DefaultTitleAndEmptyCaption) {
-    auto* v = new TProgressViewer("", false, false);
+    auto* v = Make("", false, false);
     const auto lines = v->Lines();
     const std::string caption = v->Caption();
     v->Terminate();
@@ -215,7 +228,7 @@ TEST_F(ProgressViewerTest, DefaultTitleAndEmptyCaption) {
 }
 
 TEST_F(ProgressViewerTest, SetLineKeepsTheLinesOrderedAndReplacesInPlace) {
-    auto* v = new TProgressViewer("a", true, false);
+    auto* v = Make("a", true, false);
     v->SetLine(10, "ten", taRightJustify, false, 0x008000, fsBold, 14, "");
     v->SetLine(5, "five", taLeftJustify, true, clBlack, 0, 9, "Arial");
     v->SetLine(10, "ten again", taLeftJustify, true, 0x0000FF, fsItalic, 11, "Courier");
@@ -233,7 +246,7 @@ TEST_F(ProgressViewerTest, SetLineKeepsTheLinesOrderedAndReplacesInPlace) {
 }
 
 TEST_F(ProgressViewerTest, SetLineResolvesDefaultArguments) {
-    auto* v = new TProgressViewer("a", true, false);
+    auto* v = Make("a", true, false);
     // Without viewer defaults: black, 8, no style, "MS Sans Serif".
     v->SetLine(1, "x", taLeftJustify, false, clDefault, DefaultFontStyle, DefaultFontSize, "");
     v->SetDefaults(0x00FF00, 11, fsItalic, "Verdana");
@@ -264,7 +277,7 @@ TEST_F(ProgressViewerTest, SetLineResolvesDefaultArguments) {
 }
 
 TEST_F(ProgressViewerTest, ChangeStringParamsChangesChosenAttributes) {
-    auto* v = new TProgressViewer("a", true, false);
+    auto* v = Make("a", true, false);
     v->SetLine(10, "old", taLeftJustify, false, clBlack, 0, 8, "Arial");
     v->ChangeStringParams(10, {spText, spAlignment, spWordWrap, spFontName, spFontSize, spFontStyle, spColor, 7},
                           {OleVariant::FromText("new"), OleVariant::FromInt(0x102), OleVariant::FromText("True"),
@@ -280,7 +293,7 @@ TEST_F(ProgressViewerTest, ChangeStringParamsChangesChosenAttributes) {
 }
 
 TEST_F(ProgressViewerTest, ChangeStringParamsFailsWithoutTouchingTheLine) {
-    auto* v = new TProgressViewer("a", true, false);
+    auto* v = Make("a", true, false);
     v->SetLine(10, "keep", taLeftJustify, false, clBlack, 0, 8, "Arial");
     const std::string prefix = "TProgressViewer.ChangeStringParams -> ";
     struct Case {
@@ -326,7 +339,7 @@ TEST_F(ProgressViewerTest, CreateRefusesWithoutTheWindowClass) {
 }
 
 TEST_F(ProgressViewerTest, WindowFitsTheTextAboveTheBottomOfTheWorkArea) {
-    auto* v = new TProgressViewer("Выполняется передача в ТСД...", true, true);
+    auto* v = Make("Выполняется передача в ТСД...", true, true);
     v->SetLine(10, "Передано записей: 1 из 2", taRightJustify, false, 0x008000, fsBold, 14, "");
     // Heights of the fake: 2 pixels per point: 24 + 28 + 28 + 16 + 20 + 20.
     const int height = 136 + 70;
@@ -353,7 +366,7 @@ TEST_F(ProgressViewerTest, WindowFitsTheTextAboveTheBottomOfTheWorkArea) {
 }
 
 TEST_F(ProgressViewerTest, WrappedLinesAndRequestedWidthResizeTheWindow) {
-    auto* v = new TProgressViewer("a", true, false);
+    auto* v = Make("a", true, false);
     v->SetLine(10, std::string(300, 'x'), taLeftJustify, true, clBlack, 0, 10, "");
     v->SetRequestedWidth(100);  // below the least width
     Record& r = service.record;
@@ -372,7 +385,7 @@ TEST_F(ProgressViewerTest, WrappedLinesAndRequestedWidthResizeTheWindow) {
 }
 
 TEST_F(ProgressViewerTest, PercentIsClampedIntoTheBar) {
-    auto* v = new TProgressViewer("a", true, true);
+    auto* v = Make("a", true, true);
     struct Case {
         double percent;
         std::u16string text;
@@ -393,7 +406,7 @@ TEST_F(ProgressViewerTest, PercentIsClampedIntoTheBar) {
 }
 
 TEST_F(ProgressViewerTest, MovingBlockRunsAcrossTheBarAndStartsOver) {
-    auto* v = new TProgressViewer("a", false, false);
+    auto* v = Make("a", false, false);
     // Bar of 410 pixels: the block steps 10 per tick and, once past 410,
     // comes back at -40.
     Record& r = service.record;
@@ -414,7 +427,7 @@ TEST_F(ProgressViewerTest, MovingBlockRunsAcrossTheBarAndStartsOver) {
 }
 
 TEST_F(ProgressViewerTest, EscAndButtonCancelOnceTheCallerLooks) {
-    auto* v = new TProgressViewer("a", true, true);
+    auto* v = Make("a", true, true);
     std::atomic<int> calls{0};
     std::atomic<TProgressViewer*> sender{nullptr};
     v->SetOnCancel([&](TProgressViewer* s) {
@@ -446,7 +459,7 @@ TEST_F(ProgressViewerTest, EscAndButtonCancelOnceTheCallerLooks) {
 
 TEST_F(ProgressViewerTest, RunsWithoutADisplay) {
     service.display = false;
-    auto* v = new TProgressViewer("a", true, true);
+    auto* v = Make("a", true, true);
     // The layout runs all the same: the lines get their heights.
     Record& r = service.record;
     ASSERT_TRUE(r.Await([&] { return !r.textBlock.empty(); }));
@@ -462,7 +475,7 @@ TEST_F(ProgressViewerTest, ViewerOutlivesItsTask) {
     std::mutex m;
     std::condition_variable cv;
     bool release = false, started = false;
-    auto* v = new TProgressViewer("a", true, false, [&](TProgressViewer* viewer) {
+    auto* v = Make("a", true, false, [&](TProgressViewer* viewer) {
         viewer->SetLine(10, "from the task", taLeftJustify, false, clBlack, 0, 8, "");
         std::unique_lock lock(m);
         started = true;
@@ -491,7 +504,7 @@ TEST_F(ProgressViewerTest, ViewerOutlivesItsTask) {
 }
 
 TEST_F(ProgressViewerTest, TaskFailureEndsTheTaskOnly) {
-    auto* v = new TProgressViewer("a", true, false, [](TProgressViewer*) { throw Exception("task failed"); });
+    auto* v = Make("a", true, false, [](TProgressViewer*) { throw Exception("task failed"); });
     v->Percent = 12;
     AwaitFrame([](const ProgressFrame& f) { return f.PercentText == u"12 %"; });
     v->Percent = 34;
@@ -501,7 +514,7 @@ TEST_F(ProgressViewerTest, TaskFailureEndsTheTaskOnly) {
 }
 
 TEST_F(ProgressViewerTest, FreeingARunningViewerStopsItFirst) {
-    auto* v = new TProgressViewer("a", true, true);
+    auto* v = Make("a", true, true);
     AwaitFrame([](const ProgressFrame&) { return true; });
     delete v;
     std::lock_guard lock(service.record.m);

@@ -211,7 +211,23 @@ std::optional<int64_t> FileSize(const std::string& systemPath) {
 }
 
 bool DeleteFile(const std::string& systemPath) {
-    return unlink(NativePath(systemPath).c_str()) == 0 || Fail(errno);
+    std::string path = NativePath(systemPath);
+    // No opener through this layer shares deletion (there is no share-delete
+    // mode), so a file that one holds open cannot be deleted, as on Windows.
+    if (int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW); fd >= 0) {
+        struct flock lk{};
+        lk.l_type = F_WRLCK;
+        lk.l_whence = SEEK_SET;
+        lk.l_start = kShareByte[0];
+        lk.l_len = 2;
+        bool held = fcntl(fd, F_OFD_GETLK, &lk) == 0 && lk.l_type != F_UNLCK;
+        close(fd);
+        if (held) {
+            SetLastError(ERROR_SHARING_VIOLATION);
+            return false;
+        }
+    }
+    return unlink(path.c_str()) == 0 || Fail(errno);
 }
 
 bool RenameFile(const std::string& from, const std::string& to) {

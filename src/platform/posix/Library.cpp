@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "platform/Paths.h"
 #include "platform/SystemError.h"
 #include "rtl/Strings.h"
 
@@ -29,9 +30,12 @@ std::string SharedObjectName(const std::string& windowsName) {
 }
 
 LibraryHandle LoadLibrary(const std::string& windowsName) {
-    std::string file = SharedObjectName(windowsName);
+    bool hasFolder = windowsName.find_first_of("/\\") != std::string::npos;
+    // A path names that exact file, whatever its extension (a server file
+    // "X.dll" is the shared object itself); a bare name is mapped.
+    std::string file = hasFolder ? NativePath(windowsName) : SharedObjectName(windowsName);
     void* handle = nullptr;
-    if (windowsName.find_first_of("/\\") == std::string::npos) {
+    if (!hasFolder) {
         std::string folder = OwnFolder();
         if (!folder.empty() && std::filesystem::exists(folder + "/" + file))
             handle = dlopen((folder + "/" + file).c_str(), RTLD_NOW | RTLD_LOCAL);

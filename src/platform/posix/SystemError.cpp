@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "rtl/Exception.h"
+#include "rtl/Format.h"
+
 namespace tolvane::platform {
 
 namespace {
@@ -75,6 +78,15 @@ std::string SysErrorMessage(uint32_t code) {
         case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.";
         default: return "System error.  Code: " + std::to_string(code) + ".";
     }
+}
+
+}  // namespace tolvane::platform
+
+namespace tolvane::platform {
+
+void RaiseLastOSError() {
+    uint32_t code = GetLastError();
+    throw EOSError(Format("Системная ошибка. Код: %d.\r\n%s", {int64_t(code), SysErrorMessage(code)}));
 }
 
 }  // namespace tolvane::platform
