@@ -5,6 +5,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdlib>
+
 #include "TestSupport.h"
 
 namespace {
@@ -12,6 +14,9 @@ namespace {
 class HostAbi : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The backend is chosen when the library loads: no window may wait
+        // for an operator during the test, whatever display is around.
+        setenv("TOLVANE_UI", "batch", 1);
         library_ = dlopen((tolvane::test::BinaryDir() + "/libTolvane.so").c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(library_, nullptr) << dlerror();
         initDll_ = reinterpret_cast<TInitDllFunc>(dlsym(library_, "InitDll"));
