@@ -25,21 +25,11 @@ const std::string kStampPattern = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3})";
 // exists before the children are forked: each process makes its own.
 class LogProcesses : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* tmp = std::getenv("TMPDIR")) oldTmp_ = tmp;
-        setenv("TMPDIR", prefix_.Path().c_str(), 1);
-    }
-    void TearDown() override {
-        if (oldTmp_.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", oldTmp_.c_str(), 1);
-    }
     std::string ErrorsLog() const { return ReadFile(prefix_.Path() + "/ZAVLoggerErrorsWriter.log"); }
     std::string NativeLog() const { return prefix_.DriveC("TORV/LogFiles/PDT.log"); }
 
     TempPrefix prefix_;
-    std::string oldTmp_;
+    ScopedEnv tmpdir_{"TMPDIR", prefix_.Path()};
 };
 
 std::vector<std::string> SplitLines(const std::string& content) {

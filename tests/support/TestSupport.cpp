@@ -32,6 +32,19 @@ TempPrefix::~TempPrefix() {
 
 std::string TempPrefix::DriveC(const std::string& relative) const { return path_ + "/drive_c/" + relative; }
 
+ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) {
+        had_ = true;
+        old_ = old;
+    }
+    setenv(name_.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+    else unsetenv(name_.c_str());
+}
+
 std::string BinaryDir() {
     if (const char* dir = std::getenv("TOLVANE_BIN"); dir && *dir) return dir;
     return std::filesystem::read_symlink("/proc/self/exe").parent_path().string();

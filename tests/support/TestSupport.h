@@ -22,6 +22,21 @@ private:
     bool hadPrefix_ = false;
 };
 
+// Sets an environment variable for the life of the object, then puts back
+// what was there (or removes it).
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::string old_;
+    bool had_ = false;
+};
+
 // The folder that holds the built binaries (libTolvane.so, tools).
 std::string BinaryDir();
 

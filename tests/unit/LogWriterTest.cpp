@@ -21,6 +21,7 @@
 
 using namespace tolvane;
 using tolvane::test::ReadFile;
+using tolvane::test::ScopedEnv;
 using tolvane::test::TempPrefix;
 using tolvane::test::WriteFile;
 
@@ -34,23 +35,13 @@ const std::string kStampPattern = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3})";
 // driver log's path inside the prefix.
 class LogWriter : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (const char* tmp = std::getenv("TMPDIR")) oldTmp_ = tmp;
-        setenv("TMPDIR", prefix_.Path().c_str(), 1);
-        InitializeZAVLoggerUnit();
-    }
-    void TearDown() override {
-        FinalizeZAVLoggerUnit();
-        if (oldTmp_.empty())
-            unsetenv("TMPDIR");
-        else
-            setenv("TMPDIR", oldTmp_.c_str(), 1);
-    }
+    void SetUp() override { InitializeZAVLoggerUnit(); }
+    void TearDown() override { FinalizeZAVLoggerUnit(); }
     std::string ErrorsLog() const { return ReadFile(prefix_.Path() + "/ZAVLoggerErrorsWriter.log"); }
     std::string NativeLog() const { return prefix_.DriveC("TORV/LogFiles/PDT.log"); }
 
     TempPrefix prefix_;
-    std::string oldTmp_;
+    ScopedEnv tmpdir_{"TMPDIR", prefix_.Path()};
     const std::string logPath_ = "C:\\TORV\\LogFiles\\PDT.log";
 };
 
